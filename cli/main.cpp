@@ -1,0 +1,17 @@
+// skimra-cli: survey a gate walk and analyse a swoop from GPS logger files.
+#include <clocale>
+
+#include "cli/options.h"
+#include "cli/runs.h"
+
+int main(int argc, char** argv)
+{
+    std::setlocale(LC_ALL, "C");
+    options opts;
+    parse_options(argc, argv, opts);
+    if (!opts.gate_file.empty())
+        run_gate(opts);
+    if (!opts.swoop_file.empty())
+        run_swoop(opts);
+    return 0;
+}

@@ -1,0 +1,29 @@
+// The few operating-system services the core needs, in one place.
+// Windows builds use _mktime64, _localtime64 and _chdir; elsewhere the C
+// library's mktime, localtime_r and chdir.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <cstdio>
+
+// Converts a broken-down local time (tm_isdst honoured, -1 = let the system
+// decide) to seconds since the epoch; -1 when it cannot be represented.
+int64_t platform_mktime(std::tm* tm);
+
+// Breaks seconds since the epoch down as local time; false on failure.
+bool platform_localtime(int64_t seconds, std::tm* out);
+
+// Changes the working directory; 0 on success.
+int platform_chdir(const char* path);
+
+// An open C stream that closes itself.
+struct file_closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using file_ptr = std::unique_ptr<std::FILE, file_closer>;
+
+// Closes a stream that was written and reports whether everything reached the
+// file (no earlier write error, flush and close succeeded).
+bool file_close_checked(file_ptr& file);
