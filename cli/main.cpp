@@ -9,6 +9,7 @@ int main(int argc, char** argv)
     std::setlocale(LC_ALL, "C");
     options opts;
     parse_options(argc, argv, opts);
+    check_overwrites(opts);
     if (!opts.gate_file.empty())
         run_gate(opts);
     if (!opts.swoop_file.empty())

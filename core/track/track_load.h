@@ -1,0 +1,28 @@
+// Loading a gate or swoop file whatever its format: binary track container
+// first, then the record dialect, then the field-name dialect.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/geometry/vec_types.h"
+#include "core/track/gps_point.h"
+
+// What a gate file yields: a walk (text file) or a stored course geometry
+// (container).
+struct gate_data {
+    std::vector<gps_point> track; // gate walk samples; empty when the file was a container
+    uint32_t track_len = 0;       // number of samples in track
+    frame_matrix matrix{};        // ECEF-to-local transform (container only)
+    double theta = 0;             // radians, speed-carve rotation of the entry gate (container only)
+    std::vector<vec3> pond;       // local (x, y, z) metres, closed, ended by an all-zero point
+                                  // (container only); empty = no pond
+};
+
+// The caller passes a default gate_data. On success either track is set (a
+// text file) or matrix, theta and pond are (a container).
+void gate_track_load(const char* path, gate_data& out, const char** err);
+
+// The caller passes an empty track; on success it holds the samples
+// (gps_points.size() may exceed count).
+void swoop_track_load(const char* path, gps_track& out, const char** err);
