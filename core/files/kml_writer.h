@@ -1,6 +1,7 @@
 // KML 2.2 export of a flight path, with an optional entry-gate line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/geometry/vec_types.h"

@@ -45,8 +45,9 @@ void gate_free(std::unique_ptr<gate>& g);
 // --- The steps of the survey, in calling order ---------------------------------
 
 // Fills pos_ecef of the walk, finds the waypoints, builds the frame, moves its
-// origin onto the entry-gate line and finds theta. Appends to log.
-void gate_survey(gate& g, strbuf& log, const char** err);
+// origin onto the entry-gate line and finds theta. The log text goes to *log
+// (when log is not null) whether or not the survey succeeds.
+void gate_survey(gate& g, std::string* log, const char** err);
 
 // W0 to W5 in ECEF (metres); w[5] stays all zero when there is no exit gate.
 void detect_waypoints(const gps_point* track, uint32_t track_len, vec3 w[6], strbuf& log,

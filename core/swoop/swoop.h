@@ -48,6 +48,8 @@ struct swoop {
     uint64_t touchdown_time = 0;      // ms, estimated touchdown
     double touchdown_speed = 0;       // m/s horizontal at touchdown
     double touchdown_distance = 0;    // m, local x at touchdown
+    bool analysis_failed = false;     // the last analysis ended in an error: the next one runs in
+                                      // full instead of returning early on an unchanged frame
 };
 
 // Loads a swoop from a track file (container, record dialect or field-name

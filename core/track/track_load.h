@@ -20,9 +20,10 @@ struct gate_data {
 };
 
 // The caller passes a default gate_data. On success either track is set (a
-// text file) or matrix, theta and pond are (a container).
+// text file, track.size() == track_len) or matrix, theta and pond are (a
+// container).
 void gate_track_load(const char* path, gate_data& out, const char** err);
 
-// The caller passes an empty track; on success it holds the samples
-// (gps_points.size() may exceed count).
+// The caller passes an empty track; on success it holds the samples, with
+// gps_points.size() == capacity == count.
 void swoop_track_load(const char* path, gps_track& out, const char** err);

@@ -1,0 +1,523 @@
+// Draws a plot with cairo and pango into one cell of a surface.
+//
+// Everything is sized from the cell's height. On image and window surfaces
+// lines are put on pixel centres so the 1-pixel frame and grid stay sharp;
+// on PDF every value passes unchanged.
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "core/plot/plot.h"
+
+namespace {
+
+constexpr double pi = 3.141592653589793;
+
+// Pixel snapping: a no-op on vector (PDF) surfaces.
+struct snapper {
+    bool vector = false;
+    // A length: nearest whole number, halves away from zero.
+    double length(double v) const { return vector ? v : std::round(v); }
+    // A coordinate: onto a pixel centre.
+    double coord(double v) const { return vector ? v : std::round(v + 0.5) - 0.5; }
+    // A grid-line end: the snapped coordinate rounded up to a whole pixel.
+    double line_end(double v) const { return vector ? v : std::ceil(coord(v)); }
+};
+
+struct layout_unref {
+    void operator()(PangoLayout* l) const { g_object_unref(l); }
+};
+struct font_free {
+    void operator()(PangoFontDescription* f) const { pango_font_description_free(f); }
+};
+
+// One pango layout, reused for every text of a rendering ("arial" at the
+// cell's font size, black).
+class text_pen {
+public:
+    text_pen(cairo_t* cr, double font_size) : cr_(cr)
+    {
+        layout_.reset(pango_cairo_create_layout(cr));
+        font_.reset(pango_font_description_from_string("arial"));
+        pango_font_description_set_absolute_size(font_.get(), font_size * PANGO_SCALE);
+        pango_layout_set_font_description(layout_.get(), font_.get());
+    }
+
+    // Sets the text and measures it: ink offsets and height, logical width
+    // (surface units).
+    void set(const char* text)
+    {
+        pango_layout_set_text(layout_.get(), text, -1);
+        PangoRectangle ink, logical;
+        pango_layout_get_extents(layout_.get(), &ink, &logical);
+        ink_x = double(ink.x) / PANGO_SCALE;
+        ink_y = double(ink.y) / PANGO_SCALE;
+        ink_height = double(ink.height) / PANGO_SCALE;
+        width = double(logical.width) / PANGO_SCALE;
+    }
+
+    // Draws the current text with its ink box starting at (x, y).
+    void draw(double x, double y)
+    {
+        cairo_move_to(cr_, x - ink_x, y - ink_y);
+        pango_cairo_show_layout(cr_, layout_.get());
+    }
+
+    // After the context's transformation changed.
+    void update() { pango_cairo_update_layout(cr_, layout_.get()); }
+
+    double ink_x = 0, ink_y = 0, ink_height = 0, width = 0;
+
+private:
+    cairo_t* cr_;
+    std::unique_ptr<PangoLayout, layout_unref> layout_;
+    std::unique_ptr<PangoFontDescription, font_free> font_;
+};
+
+bool finite_point(const vec2& p)
+{
+    return std::isfinite(p[0]) && std::isfinite(p[1]);
+}
+
+void set_color(cairo_t* cr, uint32_t color)
+{
+    cairo_set_source_rgb(cr, double((color >> 16) & 0xff) / 255, double((color >> 8) & 0xff) / 255,
+                         double(color & 0xff) / 255);
+}
+
+void set_dash(cairo_t* cr, double on, double off)
+{
+    const double dashes[2] = {on, off};
+    cairo_set_dash(cr, dashes, 2, 0);
+}
+
+// Data to surface coordinates.
+struct mapper {
+    const plot_layout& l;
+    bool x_reversed, y_down;
+    double kx, ky; // surface units per data unit
+
+    double x(double v) const
+    {
+        return x_reversed ? l.area_left + l.area_width - (v - l.x_min) * kx : l.area_left + (v - l.x_min) * kx;
+    }
+    double y(double v) const
+    {
+        return y_down ? l.area_top + (v - l.y_min) * ky : l.area_top + l.area_height - (v - l.y_min) * ky;
+    }
+};
+
+void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& snap, text_pen& pen)
+{
+    const double lw = l.line_width;
+    const double h = l.cell_height;
+    const double dash = l.vector ? lw : std::ceil(lw);
+    const double area_right = l.area_left + l.area_width;
+    const double area_bottom = l.area_top + l.area_height;
+
+    struct grid_line {
+        double x1, y1, x2, y2;
+    };
+    struct label {
+        double pos;   // position of its grid line across the axis
+        double value; // data units
+        bool is_x;
+    };
+    std::vector<grid_line> dashed, zero;
+    std::vector<label> labels;
+
+    for (int axis = 0; axis < 2; axis++) {
+        const bool is_x = axis == 0;
+        const std::vector<plot_tick> ticks =
+            is_x ? plot_axis_ticks(l.x_min, l.x_max, l.x_step) : plot_axis_ticks(l.y_min, l.y_max, l.y_step);
+        const int n = int(ticks.size()) - 1;
+        for (const plot_tick& t : ticks) {
+            if (!t.labelled)
+                continue;
+            const int i = t.index;
+            double pos;
+            if (is_x)
+                pos = p.x_reversed ? area_right - i * l.area_width / n : l.area_left + i * l.area_width / n;
+            else
+                pos = p.y_down ? l.area_top + i * l.area_height / n : area_bottom - i * l.area_height / n;
+            if (i > 0 && i < n) {
+                const double c = snap.coord(pos);
+                const grid_line g = is_x ? grid_line{c, snap.line_end(l.area_top), c, snap.line_end(area_bottom)}
+                                         : grid_line{snap.line_end(l.area_left), c, snap.line_end(area_right), c};
+                (t.value == 0 ? zero : dashed).push_back(g);
+            }
+            labels.push_back({pos, t.value, is_x});
+        }
+    }
+
+    // The lines of one kind go into one path and one stroke; the dash
+    // pattern starts afresh at every line, as with a stroke per line.
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    if (!dashed.empty()) {
+        cairo_set_line_width(cr, lw / 2);
+        set_dash(cr, dash, 2 * dash);
+        for (const grid_line& g : dashed) {
+            cairo_move_to(cr, g.x1, g.y1);
+            cairo_line_to(cr, g.x2, g.y2);
+        }
+        cairo_stroke(cr);
+    }
+    if (!zero.empty()) { // the line at 0 is solid and twice as wide
+        cairo_set_line_width(cr, lw);
+        cairo_set_dash(cr, nullptr, 0, 0);
+        for (const grid_line& g : zero) {
+            cairo_move_to(cr, g.x1, g.y1);
+            cairo_line_to(cr, g.x2, g.y2);
+        }
+        cairo_stroke(cr);
+    }
+
+    // "%.4g" labels: x centred under its line, y right-aligned left of the area.
+    char text[64];
+    for (const label& b : labels) {
+        std::snprintf(text, sizeof text, "%.4g", b.value);
+        pen.set(text);
+        if (b.is_x)
+            pen.draw(snap.coord(b.pos) - snap.coord(pen.width / 2), snap.coord(area_bottom) + snap.coord(0.012 * h));
+        else
+            pen.draw(snap.coord(l.area_left) - snap.coord(0.012 * h) - pen.width,
+                     snap.coord(b.pos) - snap.coord(pen.ink_height / 2));
+    }
+}
+
+void draw_titles(cairo_t* cr, const plot& p, const plot_layout& l, text_pen& pen)
+{
+    const double w = l.cell_width, h = l.cell_height;
+    cairo_set_source_rgb(cr, 0, 0, 0);
+
+    pen.set(p.title.c_str());
+    pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.cell_y + 0.03 * h));
+
+    pen.set(p.x_label.c_str());
+    pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.area_top + l.area_height + 0.0495 * h));
+
+    // The y label reads upwards: in the turned frame x runs up the cell and
+    // y runs rightwards.
+    cairo_save(cr);
+    cairo_rotate(cr, -pi / 2);
+    pen.update();
+    pen.set(p.y_label.c_str());
+    pen.draw(std::trunc(-l.cell_y - h / 2 - pen.width / 2), std::trunc(l.area_left - 0.092 * w));
+    cairo_restore(cr);
+    pen.update();
+}
+
+// The path of one star marker: four quarter arcs of radius q = 2 r whose
+// tips lie q from the centre.
+void star_path(cairo_t* cr, double x, double y, double r)
+{
+    const double q = 2 * r;
+    cairo_new_path(cr);
+    cairo_arc(cr, x - q, y - q, q, 0, pi / 2);
+    cairo_arc(cr, x + q, y - q, q, pi / 2, pi);
+    cairo_arc(cr, x + q, y + q, q, pi, 3 * pi / 2);
+    cairo_arc(cr, x - q, y + q, q, 3 * pi / 2, 2 * pi);
+}
+
+void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
+{
+    const double lw = l.line_width;
+    const mapper m{l, p.x_reversed, p.y_down, l.area_width / (l.x_max - l.x_min),
+                   l.area_height / (l.y_max - l.y_min)};
+    std::vector<vec2> device; // device points of the current series
+
+    for (const series* s = p.series.get(); s; s = s->next.get()) {
+        if (s->style < style_line || s->style > style_marker)
+            continue;
+        set_color(cr, s->color);
+        device.clear();
+        for (uint32_t k = 0; k < s->count; k++) {
+            const vec2& pt = s->points[k];
+            if (finite_point(pt)) // a point that cannot be placed is left out
+                device.push_back({m.x(pt[0]), m.y(pt[1])});
+        }
+        if (device.empty())
+            continue;
+        const double scaled = s->radius * m.kx; // override radius, surface units
+
+        switch (s->style) {
+        case style_line:
+        case style_dotted:
+        case style_dashed:
+        case style_line_dots:
+            if (s->style == style_dotted) {
+                cairo_set_line_width(cr, 2 * lw);
+                set_dash(cr, 2 * lw, 2 * lw);
+            } else if (s->style == style_dashed) {
+                cairo_set_line_width(cr, lw);
+                set_dash(cr, 3 * lw, 6 * lw);
+            } else {
+                cairo_set_line_width(cr, lw);
+                cairo_set_dash(cr, nullptr, 0, 0);
+            }
+            cairo_new_path(cr);
+            cairo_move_to(cr, device[0][0], device[0][1]);
+            for (size_t k = 1; k < device.size(); k++)
+                cairo_line_to(cr, device[k][0], device[k][1]);
+            cairo_stroke(cr);
+            if (s->style == style_line_dots) {
+                const double r = s->radius != 0 ? scaled : 1.7 * lw;
+                for (const vec2& d : device) {
+                    cairo_new_sub_path(cr);
+                    cairo_arc(cr, d[0], d[1], r, 0, 2 * pi);
+                }
+                cairo_fill(cr);
+            }
+            break;
+        case style_dots:
+        case style_circles: {
+            const double r = s->radius != 0 ? scaled : (s->style == style_dots ? 3 : 2) * lw;
+            cairo_new_path(cr);
+            for (const vec2& d : device) {
+                cairo_new_sub_path(cr);
+                cairo_arc(cr, d[0], d[1], r, 0, 2 * pi);
+            }
+            if (s->style == style_dots) {
+                cairo_fill(cr);
+            } else {
+                cairo_set_line_width(cr, lw);
+                cairo_set_dash(cr, nullptr, 0, 0); // circles are never dashed
+                cairo_stroke(cr);
+            }
+            break;
+        }
+        case style_marker: {
+            const double r = s->radius != 0 ? scaled : 3 * lw;
+            for (const vec2& d : device) {
+                star_path(cr, d[0], d[1], r);
+                cairo_fill(cr);
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
+void draw_legend(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& snap, text_pen& pen)
+{
+    int rows = 0;
+    double widest = 0;
+    for (const series* s = p.series.get(); s; s = s->next.get()) {
+        if (!s->label)
+            continue;
+        pen.set(s->label->c_str());
+        widest = std::max(widest, pen.width);
+        rows++;
+    }
+    if (rows == 0)
+        return;
+
+    const double lw = l.line_width, fs = l.font_size;
+    const double row_height = snap.length(1.2 * fs);
+    const double sample = snap.length(18 * lw);
+    const double pad = snap.length(0.25 * fs);
+    const double box_height = rows * row_height;
+    const double box_width = sample + pad + widest;
+    const double top = snap.coord(l.area_top) + snap.coord(fs);
+    const double left = p.legend_right ? snap.coord(l.area_left + l.area_width) - snap.coord(fs) - box_width
+                                       : snap.coord(l.area_left) + snap.coord(fs);
+
+    cairo_set_source_rgb(cr, 0.96, 0.96, 0.96);
+    cairo_rectangle(cr, left - pad, top - pad, box_width + 2 * pad, box_height + 2 * pad);
+    cairo_fill(cr);
+
+    cairo_set_line_width(cr, 1.5 * lw);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    int k = 0;
+    for (const series* s = p.series.get(); s; s = s->next.get()) {
+        if (!s->label)
+            continue;
+        const double y = top + k * row_height;
+        pen.set(s->label->c_str());
+        const double mid = snap.length(pen.ink_height / 2);
+        set_color(cr, s->color);
+        if (s->style == style_line || s->style == style_dotted || s->style == style_dashed ||
+            s->style == style_line_dots) {
+            cairo_move_to(cr, left, y + mid);
+            cairo_line_to(cr, left + sample, y + mid);
+            cairo_stroke(cr);
+        } else {
+            cairo_new_path(cr);
+            cairo_arc(cr, left + sample / 2, y + mid, 3 * lw, 0, 2 * pi);
+            cairo_fill(cr);
+        }
+        cairo_set_source_rgb(cr, 0, 0, 0);
+        pen.draw(left + sample + pad, y);
+        k++;
+    }
+}
+
+} // namespace
+
+std::vector<plot_tick> plot_axis_ticks(double min, double max, double step)
+{
+    std::vector<plot_tick> ticks;
+    const double half = step / 2;
+    double span = (max - min) / half;
+    // The limits are whole multiples of the half step, so span is whole up to
+    // rounding; a hair's tolerance keeps 21.999999 from losing the last line.
+    int n = 1;
+    if (std::isfinite(span) && span >= 1)
+        n = int(std::min(span + 1e-7, 100000.0));
+    const double tolerance = step / 1024;
+    ticks.reserve(size_t(n) + 1);
+    for (int i = 0; i <= n; i++) {
+        plot_tick t;
+        t.index = i;
+        t.value = min + i * step / 2;
+        const double r = std::fmod(t.value, step);
+        t.labelled = std::fabs(r) <= tolerance || std::fabs(std::fabs(r) - step) <= tolerance;
+        // Rounding leaves 0 as 1e-17 and the like; the zero line is solid
+        // and labelled "0".
+        if (std::fabs(t.value) <= tolerance)
+            t.value = 0;
+        ticks.push_back(t);
+    }
+    return ticks;
+}
+
+plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
+{
+    plot_layout l;
+    l.vector = cairo_surface_get_type(cairo_get_target(cr)) == CAIRO_SURFACE_TYPE_PDF;
+
+    // 1. The cell.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    const double W = x2 - x1, H = y2 - y1;
+    if (cell >= 1 && cell <= 4) {
+        const int k = cell - 1;
+        l.cell_width = W / 2;
+        l.cell_height = H / 2;
+        l.cell_x = x1 + (k % 2) * W / 2;
+        l.cell_y = y1 + (k / 2) * H / 2;
+    } else if (cell >= 5 && cell <= 13) {
+        const int k = cell - 5;
+        l.cell_width = W / 3;
+        l.cell_height = H / 3;
+        l.cell_x = x1 + (k % 3) * W / 3;
+        l.cell_y = y1 + (k / 3) * H / 3;
+    } else {
+        l.cell_x = x1;
+        l.cell_y = y1;
+        l.cell_width = W;
+        l.cell_height = H;
+    }
+    const double w = l.cell_width, h = l.cell_height;
+    l.line_width = std::min(0.002 * h, 1.0);
+    l.font_size = std::min(0.0225 * h, 12.0);
+
+    // 2. Ranges: every point of every series, or 0 to 100.
+    l.x_min = 0, l.x_max = 100, l.y_min = 0, l.y_max = 100;
+    bool first = true;
+    for (const series* s = p.series.get(); s; s = s->next.get()) {
+        for (uint32_t k = 0; k < s->count; k++) {
+            const vec2& pt = s->points[k];
+            if (!finite_point(pt))
+                continue;
+            if (first) {
+                l.x_min = l.x_max = pt[0];
+                l.y_min = l.y_max = pt[1];
+                first = false;
+            } else {
+                l.x_min = std::min(l.x_min, pt[0]);
+                l.x_max = std::max(l.x_max, pt[0]);
+                l.y_min = std::min(l.y_min, pt[1]);
+                l.y_max = std::max(l.y_max, pt[1]);
+            }
+        }
+    }
+    double sx = l.x_max - l.x_min, sy = l.y_max - l.y_min;
+    if (sx == 0)
+        sx = 100;
+    if (sy == 0)
+        sy = 100;
+
+    // 3. Interval counts. With equal_scale the shorter axis gets fewer, but
+    // never none: nice_step needs at least one interval.
+    int x_count = 10, y_count = 10;
+    if (p.equal_scale) {
+        if (sx / sy > 1)
+            y_count = std::max(1, int(12 * sy / sx));
+        else
+            x_count = std::max(1, int(10 * sx / sy));
+    }
+
+    // 4. Steps.
+    l.x_step = p.x_step != 0 ? p.x_step : nice_step(sx, x_count);
+    l.y_step = p.y_step != 0 ? p.y_step : nice_step(sy, y_count);
+
+    // 5. 2% margins, then out to whole half steps.
+    l.x_min -= 0.02 * sx;
+    l.x_max += 0.02 * sx;
+    l.y_min -= 0.02 * sy;
+    l.y_max += 0.02 * sy;
+    const double xh = l.x_step / 2, yh = l.y_step / 2;
+    l.x_min = std::floor(l.x_min / xh) * xh;
+    l.x_max = std::ceil(l.x_max / xh) * xh;
+    l.y_min = std::floor(l.y_min / yh) * yh;
+    l.y_max = std::ceil(l.y_max / yh) * yh;
+
+    // 6. The plot area.
+    l.area_left = l.cell_x + 0.1 * w;
+    l.area_top = l.cell_y + 0.08 * h;
+    l.area_width = 0.84 * w;
+    l.area_height = 0.84 * h;
+    if (p.equal_scale) {
+        const double xs = l.x_max - l.x_min, ys = l.y_max - l.y_min;
+        if (xs / ys > l.area_width / l.area_height) {
+            const double height = l.area_width * (ys / xs);
+            l.area_top += (l.area_height - height) / 2;
+            l.area_height = height;
+        } else {
+            const double width = l.area_height * (xs / ys);
+            l.area_left += (l.area_width - width) / 2;
+            l.area_width = width;
+        }
+    }
+    return l;
+}
+
+void plot_render(cairo_t* cr, const plot* p, int cell)
+{
+    if (!p || !cr)
+        return;
+    const plot_layout l = plot_compute_layout(cr, *p, cell);
+    const snapper snap{l.vector};
+
+    cairo_save(cr);
+    cairo_new_path(cr);
+
+    // 7. White cell.
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, l.cell_x, l.cell_y, l.cell_width, l.cell_height);
+    cairo_fill(cr);
+
+    // 8. Frame.
+    const double left = snap.coord(l.area_left), top = snap.coord(l.area_top);
+    const double right = snap.coord(l.area_left + l.area_width);
+    const double bottom = snap.coord(l.area_top + l.area_height);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, l.line_width);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_rectangle(cr, left, top, right - left, bottom - top);
+    cairo_stroke(cr);
+
+    text_pen pen(cr, l.font_size);
+    draw_grid(cr, *p, l, snap, pen);    // 9.
+    draw_titles(cr, *p, l, pen);         // 10.
+    draw_series(cr, *p, l);              // 11.
+    draw_legend(cr, *p, l, snap, pen);   // 12.
+
+    cairo_restore(cr);
+}

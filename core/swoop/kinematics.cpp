@@ -1,0 +1,188 @@
+// Per-sample kinematics of a swoop in its local frame (acceleration, dive
+// angle, heading, turn angle with the steep-dive repair, turn rate) and the
+// interpolated sample the player shows.
+#include "core/swoop/kinematics.h"
+
+#include <cmath>
+#include <new>
+
+#include "core/geometry/geodetic.h"
+#include "core/geometry/vector_math.h"
+#include "core/swoop/swoop_stages.h"
+
+namespace {
+
+constexpr double pi = wgs84::pi;
+constexpr double ms_to_mph = 2.23693629; // m/s -> mph
+constexpr double m_to_ft = 3.2808399;    // metres -> feet
+
+// ms from the previous sample, as the logger's clock gives it: an unsigned
+// 32-bit difference.
+uint32_t time_step(const std::vector<gps_point>& track, uint32_t i)
+{
+    return static_cast<uint32_t>(track[i].time - track[i - 1].time);
+}
+
+enum class turn_direction { none, right, left };
+
+void acceleration(std::vector<gps_point>& track, uint32_t n)
+{
+    track[0].acc_local = {0, 0, 0};
+    for (uint32_t i = 1; i < n; i++) {
+        const uint32_t dt = time_step(track, i); // ms
+        if (dt == 0) {
+            // A repeated time carries no new information: keep the previous
+            // sample's acceleration rather than divide by zero.
+            track[i].acc_local = track[i - 1].acc_local;
+            continue;
+        }
+        for (int c = 0; c < 3; c++)
+            track[i].acc_local[c] = (track[i].vel_local[c] - track[i - 1].vel_local[c]) * 1000 / dt;
+    }
+}
+
+void dive_angle_and_heading(std::vector<gps_point>& track, uint32_t n)
+{
+    for (uint32_t i = 0; i < n; i++) {
+        gps_point& p = track[i];
+        const double h = horizontal_speed(p); // m/s
+        const double vz = p.vel_local[2];     // m/s, up positive
+        if (h != 0)
+            p.dive_angle = std::atan(-vz / h) * 180 / pi;
+        else if (vz != 0)
+            p.dive_angle = vz > 0 ? -90 : 90;
+        else
+            p.dive_angle = 0;
+        p.heading = std::fmod(360 - std::atan2(p.vel_local[1], p.vel_local[0]) * 180 / pi, 360);
+    }
+}
+
+// In a steep dive the horizontal velocity is small and noisy, and the heading
+// can flip against the turn for a few samples. A run of such flips, short in
+// distance, is replaced by the heading change over the run taken in the
+// established turn direction, shared out by time step.
+void turn_angle(std::vector<gps_point>& track, uint32_t n)
+{
+    track[0].turn_angle = 0;
+    turn_direction established = turn_direction::none; // last definite turn direction
+    uint32_t run = 0;                                  // first sample of the repair run, 0 = none
+    for (uint32_t i = 1; i < n; i++) {
+        double e = track[i].heading - track[i - 1].heading; // degrees
+        if (e > 180)
+            e -= 360;
+        else if (e < -180)
+            e += 360;
+        track[i].turn_angle = e;
+
+        const bool steep = track[i].dive_angle > 60 && -track[i].vel_local[2] * ms_to_mph > 60;
+        const turn_direction step = e > 2 ? turn_direction::right
+                                  : e < -2 ? turn_direction::left
+                                           : turn_direction::none;
+        const bool flip = (established == turn_direction::right && step == turn_direction::left)
+                       || (established == turn_direction::left && step == turn_direction::right);
+
+        if (run != 0) {
+            const double length = vec2_distance(track[i].pos_local, track[run].pos_local); // metres
+            if (!flip || !steep || length * m_to_ft > 30) {
+                double total = track[i - 1].heading - track[run - 1].heading; // degrees
+                if (total < 0 && established == turn_direction::right)
+                    total += 360;
+                if (total > 0 && established == turn_direction::left)
+                    total -= 360;
+                const uint32_t span = static_cast<uint32_t>(track[i - 1].time - track[run - 1].time); // ms
+                // A run whose samples all share one time has no steps to share
+                // the change over; its raw values stay.
+                if (std::fabs(total) < 315 && span != 0) {
+                    for (uint32_t k = run; k < i; k++)
+                        track[k].turn_angle = total * 1000 / span * time_step(track, k) / 1000;
+                }
+                run = 0;
+            }
+        }
+        // A run that ended here may open a new one at this same sample.
+        if (run == 0 && flip && steep)
+            run = i;
+        if (run == 0 && step != turn_direction::none)
+            established = step;
+    }
+}
+
+void turn_rate(std::vector<gps_point>& track, uint32_t n)
+{
+    track[0].turn_rate = 0;
+    for (uint32_t i = 1; i < n; i++) {
+        const uint32_t dt = time_step(track, i); // ms
+        // A repeated time keeps the previous rate rather than divide by zero.
+        track[i].turn_rate = dt == 0 ? track[i - 1].turn_rate : track[i].turn_angle * 1000 / dt;
+    }
+}
+
+// Value at fraction f of the way from a to b.
+double lerp(double a, double b, double f)
+{
+    return a + (b - a) * f;
+}
+
+} // namespace
+
+void swoop_kinematics(swoop& s)
+{
+    const uint32_t n = s.track_len;
+    if (n == 0 || s.track.size() < n)
+        return;
+    acceleration(s.track, n);
+    dive_angle_and_heading(s.track, n);
+    turn_angle(s.track, n);
+    turn_rate(s.track, n);
+}
+
+std::unique_ptr<gps_point> swoop_point_at(const swoop& s, int64_t offset)
+{
+    const uint32_t top = s.top_of_turn;
+    const uint32_t stop = s.stop;
+    if (top >= s.track_len || stop >= s.track_len || s.track.size() < s.track_len)
+        return nullptr;
+    const std::vector<gps_point>& track = s.track;
+
+    // The sum is unsigned: a negative offset wraps, and so does one that
+    // runs past the 64-bit range.
+    const uint64_t start = static_cast<uint64_t>(track[top].time); // ms
+    const uint64_t t = start + static_cast<uint64_t>(offset);       // ms
+    if (t < start || t > static_cast<uint64_t>(track[stop].time))
+        return nullptr;
+
+    uint32_t j = top + 1;
+    while (j <= stop && static_cast<uint64_t>(track[j].time) < t)
+        j++;
+    if (j > stop)
+        return nullptr;
+
+    const gps_point& a = track[j - 1];
+    const gps_point& b = track[j];
+    const uint64_t ta = static_cast<uint64_t>(a.time);
+    const uint64_t tb = static_cast<uint64_t>(b.time);
+    // Fraction of the way from a to b; 0 when both share one time.
+    const double f = tb > ta ? static_cast<double>(t - ta) / static_cast<double>(tb - ta) : 0.0;
+
+    std::unique_ptr<gps_point> p;
+    try {
+        p = std::make_unique<gps_point>();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    p->time = static_cast<int64_t>(t);
+    p->sacc = static_cast<float>(lerp(a.sacc, b.sacc, f));
+    for (int c = 0; c < 3; c++) {
+        p->pos_local[c] = lerp(a.pos_local[c], b.pos_local[c], f);
+        p->vel_local[c] = lerp(a.vel_local[c], b.vel_local[c], f);
+    }
+    p->dive_angle = lerp(a.dive_angle, b.dive_angle, f);
+    p->turn_rate = lerp(a.turn_rate, b.turn_rate, f);
+    p->turn_angle = lerp(0, b.turn_angle, f);
+
+    double heading = track[top].heading; // degrees, unwound since the top of the turn
+    for (uint32_t k = top + 1; k < j; k++)
+        heading += track[k].turn_angle;
+    p->heading = heading + p->turn_angle;
+    return p;
+}

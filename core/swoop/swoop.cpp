@@ -1,0 +1,164 @@
+// The swoop record: loading, release, and the analysis entry that chooses
+// the frame and runs the stages in order (twice when the frame must turn).
+#include "core/swoop/swoop.h"
+
+#include <new>
+
+#include "core/files/coord_dump.h"
+#include "core/geometry/geodetic.h"
+#include "core/geometry/vector_math.h"
+#include "core/swoop/swoop_stages.h"
+#include "core/track/error_text.h"
+#include "core/track/track_load.h"
+
+namespace {
+
+constexpr double m_to_ft = 3.2808399;      // metres -> feet
+constexpr double gate_range = 1000;        // m, the swoop must come this close to the gate origin
+constexpr double feet_per_mile = 5280;
+
+// The swoop must pass within 1000 m of the frame origin somewhere; a frame
+// from another field is recognised by its distance.
+void gate_location_check(const swoop& s, const char** err)
+{
+    double closest = 0; // m, smallest 3-D distance of pos_local from the origin so far
+    for (uint32_t i = 0; i < s.track_len; i++) {
+        const double d = vec3_norm(s.track[i].pos_local);
+        if (i == 0 || d < closest)
+            closest = d;
+        if (closest < gate_range)
+            return;
+    }
+    *err = errmsg("invalid gate location (%0.1f miles between gate and swoop)",
+                  closest * m_to_ft / feet_per_mile);
+}
+
+// One pass of the analysis in the current matrix. A stage that sets the
+// error ends the pass.
+void run_pipeline(swoop& s, const char** err)
+{
+    gps_point* points = s.track.data();
+    track_to_ecef(points, s.track_len);
+    track_to_local(points, s.track_len, s.matrix);
+    swoop_kinematics(s);
+    if (s.debug) {
+        coord_dump_write(points, s.track_len, err);
+        if (*err)
+            return;
+    }
+    gate_location_check(s, err);
+    if (*err)
+        return;
+    swoop_detect_phases(s, err);
+    if (*err)
+        return;
+    swoop_gate_crossings(s, err);
+    if (*err)
+        return;
+    swoop_peak_speeds(s);
+    swoop_turn_degrees(s);
+    swoop_touchdown(s, err);
+}
+
+} // namespace
+
+std::unique_ptr<swoop> swoop_new(const char* path, const char** err)
+{
+    *err = nullptr;
+    std::unique_ptr<swoop> s;
+    try {
+        s = std::make_unique<swoop>();
+    } catch (const std::bad_alloc&) {
+        *err = errmsg("failed to allocate memory for swoop");
+        return nullptr;
+    }
+    if (!path)
+        return s;
+    try {
+        s->file = path;
+    } catch (const std::bad_alloc&) {
+        *err = errmsg("strdup() failed");
+        return nullptr;
+    }
+
+    gps_track loaded;
+    swoop_track_load(path, loaded, err);
+    if (*err)
+        return nullptr;
+    // The loader's array may be larger than the samples in it; shrinking
+    // the size releases nothing and moves nothing.
+    loaded.gps_points.resize(loaded.count);
+    s->track = std::move(loaded.gps_points);
+    s->track_len = loaded.count;
+    return s;
+}
+
+void swoop_free(std::unique_ptr<swoop>& s)
+{
+    s.reset();
+}
+
+void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, double theta,
+                   const char** err)
+{
+    *err = nullptr;
+    if (s.track_len == 0 || s.track.size() < s.track_len) {
+        *err = errmsg("no points found in track");
+        return;
+    }
+    // Types 0 and 1 bring their frame; without one there is nothing to judge in.
+    if (gate_type > 2 || (gate_type < 2 && !matrix)) {
+        *err = errmsg("invalid gate type");
+        return;
+    }
+
+    // An unchanged frame keeps the results in force, unless the last
+    // analysis failed: its results are partial and a repeat must say so again.
+    const bool rerun = s.analysis_failed;
+    switch (gate_type) {
+    case 0:
+        if (!rerun && s.rotate_theta == theta && s.rotate_matrix_in == *matrix
+            && s.rotate_matrix_out == s.matrix)
+            return;
+        s.rotate_theta = theta;
+        s.rotate_matrix_in = *matrix;
+        s.matrix = *matrix;
+        break;
+    case 1:
+        if (!rerun && s.matrix == *matrix)
+            return;
+        s.matrix = *matrix;
+        break;
+    case 2:
+        if (!rerun && s.gate_type == 2)
+            return;
+        s.analysis_failed = true;
+        swoop_frame_from_swoop(s, &s.matrix, err);
+        if (*err)
+            return;
+        break;
+    }
+
+    s.gate_type = gate_type;
+    s.carve_detected = false;
+    s.reversal_detected = false;
+    s.analysis_failed = true;
+    run_pipeline(s, err);
+    if (*err)
+        return;
+
+    // A swoop flown against the frame's direction, or a speed-course run,
+    // is judged again in the frame turned to match it. The flags of the
+    // first pass stay set for the second.
+    double angle = s.reversal_detected ? wgs84::pi : 0; // radians
+    if (s.carve_detected)
+        angle += s.rotate_theta;
+    if (s.gate_type == 0 && angle != 0) {
+        matrix_rotate_z(s.matrix, angle);
+        s.rotate_matrix_out = s.matrix;
+        run_pipeline(s, err);
+        if (*err)
+            return;
+    }
+    s.analysis_failed = false;
+}

@@ -1,0 +1,12 @@
+// The record dialect reader on arbitrary bytes.
+#include "core/track/csv_reader.h"
+#include "fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string& path = fuzz_input_file(data, size, "txt");
+    gps_track track;
+    const char* err = nullptr;
+    track_read_gnss(path.c_str(), track, &err);
+    return 0;
+}

@@ -1,0 +1,187 @@
+// track-sim: writes simulated gate walks and swoops as logger files, with
+// their truth beside them (same name, extension json).
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "tools/track_sim/track_sim.h"
+
+namespace {
+
+const char* usage_text =
+    "usage: track-sim examples <folder>\n"
+    "       track-sim walk <file.csv> [options]\n"
+    "       track-sim swoop <file.csv> [options]\n"
+    "options for both:\n"
+    "  --seed N  --rate HZ  --noise LEVEL  --drop P  --records\n"
+    "  --lat DEG  --lon DEG  --ground M  --heading DEG  --start MS\n"
+    "walk:\n"
+    "  --clockwise  --no-exit-gate  --exit-right  --exit-offset X,Y  --stop S\n"
+    "  --pond-length M  --pond-width M  --upstream M  --walk-speed MS\n"
+    "swoop:\n"
+    "  --theta RAD  --turn DEG  --left  --turn-height M  --peak-descent MS\n"
+    "  --entry-speed MS  --entry-y M  --skim M  --carve  --carve-right  --reverse\n"
+    "  --false-start  --exit-height M  --climb-start M  --freefall S  --walk-away S\n";
+
+[[noreturn]] void usage()
+{
+    std::fputs(usage_text, stderr);
+    std::exit(2);
+}
+
+double number(const char* text)
+{
+    char* end = nullptr;
+    double v = std::strtod(text, &end);
+    if (end == text || *end != '\0') {
+        std::fprintf(stderr, "track-sim: not a number: %s\n", text);
+        std::exit(2);
+    }
+    return v;
+}
+
+std::string beside(const std::string& path, const char* extension)
+{
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    std::string stem = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
+    return stem + extension;
+}
+
+bool write(const std::string& path, const std::string& text)
+{
+    const char* err = nullptr;
+    if (!write_text_file(path.c_str(), text, &err)) {
+        std::fprintf(stderr, "track-sim: %s\n", err);
+        return false;
+    }
+    return true;
+}
+
+int run_examples(const std::string& folder)
+{
+    for (const sim_file& f : bundled_examples()) {
+        if (!write(folder + "/" + f.name, f.text))
+            return 1;
+        std::printf("%s/%s\n", folder.c_str(), f.name.c_str());
+    }
+    return 0;
+}
+
+// Options shared by walks and swoops; true when the argument was one of them.
+bool common_option(const std::string& a, int& i, int argc, char** argv, sim_course& course, sim_noise& noise,
+                   uint64_t& seed, double& rate, int64_t& start, bool& records)
+{
+    auto value = [&]() -> const char* {
+        if (i + 1 >= argc)
+            usage();
+        return argv[++i];
+    };
+    if (a == "--seed") seed = std::strtoull(value(), nullptr, 10);
+    else if (a == "--rate") rate = number(value());
+    else if (a == "--noise") noise.level = number(value());
+    else if (a == "--drop") noise.drop_rate = number(value());
+    else if (a == "--records") records = true;
+    else if (a == "--lat") course.lat = number(value());
+    else if (a == "--lon") course.lon = number(value());
+    else if (a == "--ground") course.ground_height = number(value());
+    else if (a == "--heading") course.heading = number(value());
+    else if (a == "--start") start = std::strtoll(value(), nullptr, 10);
+    else return false;
+    return true;
+}
+
+int run_walk(const std::string& path, int argc, char** argv)
+{
+    walk_options o;
+    bool records = false;
+    for (int i = 3; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc)
+                usage();
+            return argv[++i];
+        };
+        if (common_option(a, i, argc, argv, o.course, o.noise, o.seed, o.rate, o.start_time, records)) continue;
+        if (a == "--clockwise") o.clockwise = true;
+        else if (a == "--no-exit-gate") o.exit_gate = false;
+        else if (a == "--exit-right") o.exit_gate_right = true;
+        else if (a == "--exit-offset") {
+            const char* v = value();
+            char* end = nullptr;
+            o.exit_gate_offset[0] = std::strtod(v, &end);
+            if (*end != ',')
+                usage();
+            o.exit_gate_offset[1] = number(end + 1);
+        }
+        else if (a == "--stop") o.stop_time = number(value());
+        else if (a == "--pond-length") o.pond_length = number(value());
+        else if (a == "--pond-width") o.pond_width = number(value());
+        else if (a == "--upstream") o.upstream = number(value());
+        else if (a == "--walk-speed") o.walk_speed = number(value());
+        else usage();
+    }
+    sim_walk w = generate_walk(o);
+    bool ok = write(path, format_track(w.samples, records ? sim_dialect::records : sim_dialect::field_names)) &&
+              write(beside(path, ".json"), walk_truth_json(w.truth));
+    return ok ? 0 : 1;
+}
+
+int run_swoop(const std::string& path, int argc, char** argv)
+{
+    swoop_options o;
+    bool records = false;
+    for (int i = 3; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc)
+                usage();
+            return argv[++i];
+        };
+        if (common_option(a, i, argc, argv, o.course, o.noise, o.seed, o.rate, o.start_time, records)) continue;
+        if (a == "--theta") o.theta = number(value());
+        else if (a == "--turn") o.turn_degrees = number(value());
+        else if (a == "--left") o.right_turn = false;
+        else if (a == "--turn-height") o.turn_height = number(value());
+        else if (a == "--peak-descent") o.peak_descent = number(value());
+        else if (a == "--entry-speed") o.entry_speed = number(value());
+        else if (a == "--entry-y") o.entry_y = number(value());
+        else if (a == "--skim") o.skim_height = number(value());
+        else if (a == "--carve") o.carve = true;
+        else if (a == "--carve-right") o.carve = o.carve_right = true;
+        else if (a == "--reverse") o.reverse = true;
+        else if (a == "--false-start") o.false_start = true;
+        else if (a == "--exit-height") o.exit_height = number(value());
+        else if (a == "--climb-start") o.climb_start = number(value());
+        else if (a == "--freefall") o.freefall_time = number(value());
+        else if (a == "--walk-away") o.walk_away = number(value());
+        else usage();
+    }
+    sim_swoop s = generate_swoop(o);
+    bool ok = write(path, format_track(s.samples, records ? sim_dialect::records : sim_dialect::field_names)) &&
+              write(beside(path, ".json"), swoop_truth_json(s.truth));
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        usage();
+    std::string command = argv[1];
+    try {
+        if (command == "examples")
+            return run_examples(argv[2]);
+        if (command == "walk")
+            return run_walk(argv[2], argc, argv);
+        if (command == "swoop")
+            return run_swoop(argv[2], argc, argv);
+    } catch (const std::invalid_argument& e) {
+        std::fprintf(stderr, "track-sim: %s\n", e.what());
+        return 1;
+    }
+    usage();
+}
