@@ -20,10 +20,11 @@ namespace {
 
 struct page_fixture {
     std::vector<std::unique_ptr<swoop>> swoops; // [0] is the selected swoop
-    std::vector<std::unique_ptr<plot>> plots;   // the desktop program's index order
+    std::vector<std::unique_ptr<plot>> plots; // the desktop program's index order
 };
 
-std::unique_ptr<swoop> simulated(const swoop_options& o, const frame_matrix& m, double theta, const char* name)
+std::unique_ptr<swoop> simulated(
+    const swoop_options& o, const frame_matrix& m, double theta, const char* name)
 {
     sim_swoop sim = generate_swoop(o);
     auto s = std::make_unique<swoop>();
@@ -69,7 +70,7 @@ const page_fixture& fixture()
         base.canopy_sink = 9.0;
         base.stand_time = 8.0;
 
-        const double turns[5] = {270, 450, 270, 630, 180};
+        const double turns[5] = { 270, 450, 270, 630, 180 };
         for (int k = 0; k < 5; k++) {
             swoop_options o = base;
             o.seed = 21 + uint64_t(k);
@@ -95,11 +96,11 @@ const page_fixture& fixture()
             swoop& o = *made.swoops[k];
             const char* err = nullptr;
             swoop_analyse(o, 1, &s.matrix, 0, &err); // in the selected swoop's frame
-            std::unique_ptr<series> overlay[8] = {
-                series_overhead(o, false, false),  series_side_view(o, false, false),
-                series_dive_speed(o, false, false), series_swoop_speed(o, false),
-                series_dive_angle(o, false, false), series_gps_accuracy(o, false, false),
-                series_turn_rate(o, false, false), series_heading(o, false, false)};
+            std::unique_ptr<series> overlay[8]
+                = { series_overhead(o, false, false), series_side_view(o, false, false),
+                      series_dive_speed(o, false, false), series_swoop_speed(o, false),
+                      series_dive_angle(o, false, false), series_gps_accuracy(o, false, false),
+                      series_turn_rate(o, false, false), series_heading(o, false, false) };
             for (int i = 0; i < 8; i++) {
                 for (series* x = overlay[i].get(); x; x = x->next.get())
                     x->color = 0x808080;
@@ -150,19 +151,19 @@ void run_page(benchmark::State& state, const std::vector<std::pair<int, int>>& c
 // accuracy 12, turn rate 7, heading 10.
 void plot_page_3x3(benchmark::State& state)
 {
-    run_page(state, {{0, 5}, {1, 8}, {2, 6}, {3, 9}, {4, 11}, {5, 12}, {6, 7}, {7, 10}});
+    run_page(state, { { 0, 5 }, { 1, 8 }, { 2, 6 }, { 3, 9 }, { 4, 11 }, { 5, 12 }, { 6, 7 }, { 7, 10 } });
 }
 
 // "plots 1": overhead 1, side 3, dive speed 2, swoop speed 4.
 void plot_page_2x2_first(benchmark::State& state)
 {
-    run_page(state, {{0, 1}, {1, 3}, {2, 2}, {3, 4}});
+    run_page(state, { { 0, 1 }, { 1, 3 }, { 2, 2 }, { 3, 4 } });
 }
 
 // "plots 2": dive angle 1, accuracy 3, turn rate 2, heading 4.
 void plot_page_2x2_second(benchmark::State& state)
 {
-    run_page(state, {{4, 1}, {5, 3}, {6, 2}, {7, 4}});
+    run_page(state, { { 4, 1 }, { 5, 3 }, { 6, 2 }, { 7, 4 } });
 }
 
 // Building the eight plots of a swoop (a new selection).

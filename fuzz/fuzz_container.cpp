@@ -1,6 +1,6 @@
 // The swoop and gate container readers on arbitrary bytes.
 #include "core/files/container.h"
-#include "fuzz/fuzz_support.h"
+#include "fuzz/harness_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

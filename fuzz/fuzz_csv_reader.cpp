@@ -1,6 +1,6 @@
 // The field-name dialect reader on arbitrary bytes.
 #include "core/track/csv_reader.h"
-#include "fuzz/fuzz_support.h"
+#include "fuzz/harness_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

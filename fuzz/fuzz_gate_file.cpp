@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "core/gate/gate_file.h"
-#include "fuzz/fuzz_support.h"
+#include "fuzz/harness_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -2,7 +2,7 @@
 // report in both unit systems.
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
-#include "fuzz/fuzz_support.h"
+#include "fuzz/harness_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

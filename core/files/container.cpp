@@ -11,15 +11,15 @@
 
 namespace {
 
-constexpr unsigned file_header_size = 26;   // bytes
+constexpr unsigned file_header_size = 26; // bytes
 constexpr unsigned section_entry_size = 16; // bytes
 constexpr uint64_t section_offset_written = file_header_size + section_entry_size;
 constexpr uint32_t section_swoop = 1;
 constexpr uint32_t section_gate = 2;
-constexpr unsigned swoop_header_size = 8;    // bytes
-constexpr unsigned swoop_sample_size = 70;   // bytes, the raw fields of a gps_point
-constexpr unsigned gate_header_size = 144;   // bytes
-constexpr unsigned gate_sample_size = 16;    // bytes, one pond point (x, y)
+constexpr unsigned swoop_header_size = 8; // bytes
+constexpr unsigned swoop_sample_size = 70; // bytes, the raw fields of a gps_point
+constexpr unsigned gate_header_size = 144; // bytes
+constexpr unsigned gate_sample_size = 16; // bytes, one pond point (x, y)
 
 bool read_exact(std::FILE* f, uint8_t* bytes, size_t n)
 {
@@ -80,9 +80,9 @@ double bits_double(uint64_t bits)
 }
 
 struct section_entry {
-    uint32_t type = 0;    // 1 swoop track, 2 gate
-    uint64_t offset = 0;  // bytes from the start of the file
-    uint32_t size = 0;    // bytes
+    uint32_t type = 0; // 1 swoop track, 2 gate
+    uint64_t offset = 0; // bytes from the start of the file
+    uint32_t size = 0; // bytes
 };
 
 // Opens the file and reads and checks the file header and the section table
@@ -99,8 +99,8 @@ bool open_section(const char* path, uint32_t wanted_type, file_ptr& f, section_e
         *err = errmsg("failed to read SKM header");
         return false;
     }
-    if (header[0] != 'u' || header[1] != 'S' || header[2] != 'K' || header[3] != 'M' ||
-        be_decode(header + 4, 2) != file_header_size || be_decode(header + 14, 2) != section_entry_size) {
+    if (header[0] != 'u' || header[1] != 'S' || header[2] != 'K' || header[3] != 'M'
+        || be_decode(header + 4, 2) != file_header_size || be_decode(header + 14, 2) != section_entry_size) {
         *err = errmsg("invalid SKM header");
         return false;
     }
@@ -163,7 +163,7 @@ void decode_sample(const uint8_t* b, gps_point& p)
 // offset 42.
 bool write_file_start(std::FILE* f, uint32_t type, uint64_t section_size, const char** err)
 {
-    uint8_t header[file_header_size] = {'u', 'S', 'K', 'M'};
+    uint8_t header[file_header_size] = { 'u', 'S', 'K', 'M' };
     be_encode(file_header_size, 2, header + 4);
     be_encode(file_header_size, 8, header + 6);
     be_encode(section_entry_size, 2, header + 14);
@@ -218,7 +218,7 @@ void swoop_container_read(const char* path, gps_track& track, const char** err)
         return;
     }
     uint32_t n = static_cast<uint32_t>(be_decode(header + 4, 4));
-    if (entry.size != swoop_header_size + uint64_t{swoop_sample_size} * n) {
+    if (entry.size != swoop_header_size + uint64_t { swoop_sample_size } * n) {
         *err = errmsg("incorrect swoop section size");
         return;
     }
@@ -228,7 +228,7 @@ void swoop_container_read(const char* path, gps_track& track, const char** err)
     }
     std::vector<gps_point> points;
     try {
-        points.assign(n, gps_point{});
+        points.assign(n, gps_point {});
     } catch (const std::bad_alloc&) {
         *err = errmsg("failed to malloc swoop samples");
         return;
@@ -265,11 +265,11 @@ void gate_container_read(const char* path, gate_data& gate, const char** err)
         return;
     }
     uint32_t n = static_cast<uint32_t>(be_decode(header + 140, 4));
-    if (entry.size != (uint64_t{n} + 9) * 16) {
+    if (entry.size != (uint64_t { n } + 9) * 16) {
         *err = errmsg("incorrect gate section size");
         return;
     }
-    frame_matrix matrix{};
+    frame_matrix matrix {};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             matrix[r][c] = bits_double(be_decode(header + 2 + 8 * (4 * r + c), 8));
@@ -280,7 +280,7 @@ void gate_container_read(const char* path, gate_data& gate, const char** err)
     }
     std::vector<vec3> pond;
     try {
-        pond.assign(uint64_t{n} + 1, vec3{0, 0, 0});
+        pond.assign(uint64_t { n } + 1, vec3 { 0, 0, 0 });
     } catch (const std::bad_alloc&) {
         *err = errmsg("failed to malloc gate pond");
         return;
@@ -294,7 +294,7 @@ void gate_container_read(const char* path, gate_data& gate, const char** err)
             *err = errmsg("failed to read gate sample");
             return;
         }
-        pond[i] = {bits_double(be_decode(bytes, 8)), bits_double(be_decode(bytes + 8, 8)), 0};
+        pond[i] = { bits_double(be_decode(bytes, 8)), bits_double(be_decode(bytes + 8, 8)), 0 };
     }
     gate.matrix = matrix;
     gate.theta = theta;
@@ -309,7 +309,8 @@ void swoop_container_write(const char* path, const gps_point* points, uint32_t c
         *err = errmsg("failed to open file: %s", path);
         return;
     }
-    if (!write_file_start(f.get(), section_swoop, swoop_header_size + uint64_t{swoop_sample_size} * count, err))
+    if (!write_file_start(
+            f.get(), section_swoop, swoop_header_size + uint64_t { swoop_sample_size } * count, err))
         return;
     uint8_t header[swoop_header_size];
     be_encode(swoop_header_size, 2, header);
@@ -333,7 +334,7 @@ void swoop_container_write(const char* path, const gps_point* points, uint32_t c
 }
 
 void gate_container_write(const char* path, const frame_matrix& matrix, double theta,
-                          const std::vector<vec3>& pond, const char** err)
+    const std::vector<vec3>& pond, const char** err)
 {
     *err = nullptr;
     uint32_t n = 0;
@@ -344,7 +345,7 @@ void gate_container_write(const char* path, const frame_matrix& matrix, double t
         *err = errmsg("failed to open file: %s", path);
         return;
     }
-    if (!write_file_start(f.get(), section_gate, gate_header_size + uint64_t{gate_sample_size} * n, err))
+    if (!write_file_start(f.get(), section_gate, gate_header_size + uint64_t { gate_sample_size } * n, err))
         return;
     uint8_t header[gate_header_size];
     be_encode(gate_header_size, 2, header);

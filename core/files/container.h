@@ -32,4 +32,4 @@ void gate_container_read(const char* path, gate_data& gate, const char** err);
 // Writes a gate container; the pond points written are those before the
 // first all-zero point (an empty pond writes none). theta in radians.
 void gate_container_write(const char* path, const frame_matrix& matrix, double theta,
-                          const std::vector<vec3>& pond, const char** err);
+    const std::vector<vec3>& pond, const char** err);

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
-#include <string>
 #include <system_error>
 
 #include "core/files/platform.h"
@@ -150,17 +149,17 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
             out.pond.clear();
             return true;
         }
-        std::string next = target;
-        if (!next.empty() && next.front() == '"')
-            next.erase(0, 1);
-        if (!next.empty() && next.back() == '"')
-            next.pop_back();
+        // One leading and one trailing double quote are removed.
+        char* next = target[0] == '"' ? target + 1 : target;
+        size_t len = std::strlen(next);
+        if (len > 0 && next[len - 1] == '"')
+            next[len - 1] = '\0';
         if (depth + 1 > max_mapping_depth) {
             *err = errmsg("too many nested mapping lines in %s", path);
             return false;
         }
         f.reset();
-        return read_file(next.c_str(), swoop_name, depth + 1, out, err);
+        return read_file(next, swoop_name, depth + 1, out, err);
     }
 
     if (rows != 4) {

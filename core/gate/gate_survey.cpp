@@ -233,8 +233,12 @@ void gate_survey(gate& g, std::string* log, const char** err)
         std::string* log;
         ~log_handover()
         {
-            if (log)
-                *log = strbuf_text(sb);
+            try {
+                if (log)
+                    *log = strbuf_text(sb);
+            } catch (const std::bad_alloc&) {
+                // The survey's own result stands; only the log is lost.
+            }
         }
     } handover{sb, log};
 

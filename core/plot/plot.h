@@ -19,50 +19,50 @@
 
 // Drawing styles of a series (lw is the cell's line width).
 enum series_style : int32_t {
-    style_line = 0,        // solid polyline, width lw
-    style_dotted = 1,      // polyline, width 2 lw, dashes 2 lw on, 2 lw off
-    style_dashed = 2,      // polyline, width lw, dashes 3 lw on, 6 lw off
-    style_dots = 3,        // filled disc of radius 3 lw at every point
-    style_circles = 4,     // circle of radius 2 lw at every point, stroked with width lw
-    style_line_dots = 5,   // solid polyline, then a filled disc of radius 1.7 lw at every point
-    style_marker = 6,      // filled four-pointed star at every point (player marker), radius 3 lw
+    style_line = 0, // solid polyline, width lw
+    style_dotted = 1, // polyline, width 2 lw, dashes 2 lw on, 2 lw off
+    style_dashed = 2, // polyline, width lw, dashes 3 lw on, 6 lw off
+    style_dots = 3, // filled disc of radius 3 lw at every point
+    style_circles = 4, // circle of radius 2 lw at every point, stroked with width lw
+    style_line_dots = 5, // solid polyline, then a filled disc of radius 1.7 lw at every point
+    style_marker = 6, // filled four-pointed star at every point (player marker), radius 3 lw
 };
 
 // One node of a plot's series list.
 struct series {
-    std::unique_ptr<series> next;      // next series, or none
-    int32_t style = 0;                 // series_style; any other value draws nothing
-    uint32_t color = 0;                // 0xRRGGBB
-    double radius = 0;                 // marker radius in x-axis data units, 0 = the style's default
-    std::optional<std::string> name;   // swoop file the series belongs to, or a marker's name; none = unnamed
-    std::optional<std::string> label;  // legend text; none = not in the legend
-    std::vector<vec2> points;          // (x, y) in data units; points.size() == count
-    uint32_t count = 0;                // points in use
-    uint32_t capacity = 0;             // points allocated
+    std::unique_ptr<series> next; // next series, or none
+    int32_t style = 0; // series_style; any other value draws nothing
+    uint32_t color = 0; // 0xRRGGBB
+    double radius = 0; // marker radius in x-axis data units, 0 = the style's default
+    std::optional<std::string> name; // swoop file the series belongs to, or a marker's name; none = unnamed
+    std::optional<std::string> label; // legend text; none = not in the legend
+    std::vector<vec2> points; // (x, y) in data units; points.size() == count
+    uint32_t count = 0; // points in use
+    uint32_t capacity = 0; // points allocated
 };
 
 struct plot {
-    std::string title;           // centred above the plot area
-    std::string x_label;         // centred below the plot area
-    std::string y_label;         // rotated, reading upwards, left of the plot area
-    bool x_reversed = false;     // x grows from right to left
-    bool y_down = false;         // y grows downwards
-    bool equal_scale = false;    // one data unit has the same length on both axes
-    bool legend_right = false;   // legend at the top right of the plot area (else top left)
-    double x_step = 0;           // data units between labelled x grid lines, 0 = chosen by the renderer
-    double y_step = 0;           // the same for y
+    std::string title; // centred above the plot area
+    std::string x_label; // centred below the plot area
+    std::string y_label; // rotated, reading upwards, left of the plot area
+    bool x_reversed = false; // x grows from right to left
+    bool y_down = false; // y grows downwards
+    bool equal_scale = false; // one data unit has the same length on both axes
+    bool legend_right = false; // legend at the top right of the plot area (else top left)
+    double x_step = 0; // data units between labelled x grid lines, 0 = chosen by the renderer
+    double y_step = 0; // the same for y
     std::unique_ptr<::series> series; // drawn in list order, first added first
 };
 
 // Working record of one rendering (surface units unless noted).
 struct plot_layout {
-    bool vector = false;         // target is a PDF surface: no pixel snapping
+    bool vector = false; // target is a PDF surface: no pixel snapping
     double cell_x = 0, cell_y = 0, cell_width = 0, cell_height = 0;
     double area_left = 0, area_top = 0, area_width = 0, area_height = 0; // inside the frame
-    double x_min = 0, x_max = 0, x_step = 0;   // data units
-    double y_min = 0, y_max = 0, y_step = 0;   // data units
-    double line_width = 0;       // lw: 0.002 x cell height, at most 1
-    double font_size = 0;        // 0.0225 x cell height, at most 12
+    double x_min = 0, x_max = 0, x_step = 0; // data units
+    double y_min = 0, y_max = 0, y_step = 0; // data units
+    double line_width = 0; // lw: 0.002 x cell height, at most 1
+    double font_size = 0; // 0.0225 x cell height, at most 12
 };
 
 // A zeroed plot, or none when memory runs out.
@@ -111,8 +111,8 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell);
 // One grid position of an axis: the half step i from the minimum, its value,
 // and whether it is a whole multiple of the step (gets a grid line and label).
 struct plot_tick {
-    int index = 0;       // half steps from min
-    double value = 0;    // data units
+    int index = 0; // half steps from min
+    double value = 0; // data units
     bool labelled = false;
 };
 

@@ -20,18 +20,18 @@ constexpr uint32_t room = 300; // points a swoop series starts with
 
 // Display units.
 struct units {
-    double length;            // factor from metres
-    double speed;             // factor from m/s
-    const char* length_name;  // axis labels: "meters" or "feet"
+    double length; // factor from metres
+    double speed; // factor from m/s
+    const char* length_name; // axis labels: "meters" or "feet"
     const char* length_short; // legends: "m" or "ft"
-    const char* speed_name;   // "km/h" or "mph"
+    const char* speed_name; // "km/h" or "mph"
 };
 
 units units_for(bool metric)
 {
     if (metric)
-        return {1.0, kmh_per_mps, "meters", "m", "km/h"};
-    return {feet_per_metre, mph_per_mps, "feet", "ft", "mph"};
+        return { 1.0, kmh_per_mps, "meters", "m", "km/h" };
+    return { feet_per_metre, mph_per_mps, "feet", "ft", "mph" };
 }
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -118,7 +118,7 @@ std::unique_ptr<series> make_series(int32_t style, uint32_t color, uint32_t capa
 
 void add_point(series& s, double x, double y)
 {
-    if (!series_add_point(s, {x, y}))
+    if (!series_add_point(s, { x, y }))
         throw std::bad_alloc();
 }
 
@@ -135,7 +135,8 @@ std::unique_ptr<plot> make_plot(const char* title, std::string x_label, std::str
 
 // One series over an inclusive run of samples, point by point.
 template <class Point>
-std::unique_ptr<series> sample_series(const swoop& s, index_span span, int32_t style, uint32_t color, Point point)
+std::unique_ptr<series> sample_series(
+    const swoop& s, index_span span, int32_t style, uint32_t color, Point point)
 {
     std::unique_ptr<series> out = make_series(style, color, room);
     if (!span.empty)
@@ -156,8 +157,7 @@ std::unique_ptr<series> swoop_series(const swoop& s, index_span span, int32_t st
 }
 
 // Runs a builder and turns a lack of memory into none.
-template <class Build>
-auto or_none(Build build) -> decltype(build())
+template <class Build> auto or_none(Build build) -> decltype(build())
 {
     try {
         return build();
@@ -175,9 +175,10 @@ std::unique_ptr<series> build_accuracy(const swoop& s, bool metric, bool whole_f
 {
     const units u = units_for(metric);
     const int64_t t0 = time_origin(s);
-    auto out = swoop_series(s, span_of(s, start_index(s, whole_flight), s.stop), style_line, [&](const gps_point& g) {
-        return vec2{seconds_since(g.time, t0), g.sacc * u.speed};
-    });
+    auto out = swoop_series(
+        s, span_of(s, start_index(s, whole_flight), s.stop), style_line, [&](const gps_point& g) {
+            return vec2 { seconds_since(g.time, t0), g.sacc * u.speed };
+        });
     out->label = "speed_acc";
     return out;
 }
@@ -185,15 +186,19 @@ std::unique_ptr<series> build_accuracy(const swoop& s, bool metric, bool whole_f
 std::unique_ptr<series> build_dive_angle(const swoop& s, bool metric, bool whole_flight)
 {
     const units u = units_for(metric);
-    return swoop_series(s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line,
-                        [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, g.dive_angle}; });
+    return swoop_series(
+        s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line, [&](const gps_point& g) {
+            return vec2 { g.pos_local[2] * u.length, g.dive_angle };
+        });
 }
 
 std::unique_ptr<series> build_dive_speed(const swoop& s, bool metric, bool whole_flight)
 {
     const units u = units_for(metric);
-    return swoop_series(s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line,
-                        [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, -g.vel_local[2] * u.speed}; });
+    return swoop_series(
+        s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line, [&](const gps_point& g) {
+            return vec2 { g.pos_local[2] * u.length, -g.vel_local[2] * u.speed };
+        });
 }
 
 // True when the unwound heading y, reduced to 0..360, is not the sample's own
@@ -226,7 +231,7 @@ std::unique_ptr<series> build_heading(const swoop& s, bool metric, bool whole_fl
         const gps_point& g = s.track[i];
         if (i > span.first)
             y += g.turn_angle;
-        points.push_back({g.pos_local[2] * u.length, y});
+        points.push_back({ g.pos_local[2] * u.length, y });
         off.push_back(heading_repaired(y, g.heading));
     }
 
@@ -253,41 +258,48 @@ std::unique_ptr<series> build_heading(const swoop& s, bool metric, bool whole_fl
 std::unique_ptr<series> build_overhead(const swoop& s, bool metric, bool whole_flight)
 {
     const units u = units_for(metric);
-    return swoop_series(s, span_of(s, start_index(s, whole_flight), s.stop), style_line_dots,
-                        [&](const gps_point& g) { return vec2{g.pos_local[0] * u.length, g.pos_local[1] * u.length}; });
+    return swoop_series(
+        s, span_of(s, start_index(s, whole_flight), s.stop), style_line_dots, [&](const gps_point& g) {
+            return vec2 { g.pos_local[0] * u.length, g.pos_local[1] * u.length };
+        });
 }
 
 std::unique_ptr<series> build_side_view(const swoop& s, bool metric, bool whole_flight)
 {
     const units u = units_for(metric);
-    return swoop_series(s, span_of(s, start_index(s, whole_flight), s.stop), style_line_dots,
-                        [&](const gps_point& g) { return vec2{g.pos_local[0] * u.length, g.pos_local[2] * u.length}; });
+    return swoop_series(
+        s, span_of(s, start_index(s, whole_flight), s.stop), style_line_dots, [&](const gps_point& g) {
+            return vec2 { g.pos_local[0] * u.length, g.pos_local[2] * u.length };
+        });
 }
 
 std::unique_ptr<series> build_swoop_speed(const swoop& s, bool metric)
 {
     const units u = units_for(metric);
-    return swoop_series(s, span_of(s, swoop_speed_start(s), s.stop), style_line,
-                        [&](const gps_point& g) { return vec2{g.pos_local[0] * u.length, horizontal_speed(g) * u.speed}; });
+    return swoop_series(s, span_of(s, swoop_speed_start(s), s.stop), style_line, [&](const gps_point& g) {
+        return vec2 { g.pos_local[0] * u.length, horizontal_speed(g) * u.speed };
+    });
 }
 
 std::unique_ptr<series> build_turn_rate(const swoop& s, bool metric, bool whole_flight)
 {
     const units u = units_for(metric);
-    return swoop_series(s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line,
-                        [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, g.turn_rate}; });
+    return swoop_series(
+        s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line, [&](const gps_point& g) {
+            return vec2 { g.pos_local[2] * u.length, g.turn_rate };
+        });
 }
 
 // Poles of the straight speed course (m).
-constexpr double straight_poles[10][2] = {{0, 5},  {0, -5},  {12, 5}, {12, -5}, {24, 5},
-                                          {24, -5}, {36, 5}, {36, -5}, {50, 5}, {50, -5}};
+constexpr double straight_poles[10][2] = { { 0, 5 }, { 0, -5 }, { 12, 5 }, { 12, -5 }, { 24, 5 }, { 24, -5 },
+    { 36, 5 }, { 36, -5 }, { 50, 5 }, { 50, -5 } };
 
 // The 10 m wide landing area: cross lines at 50, 56, 61, 65, 68, 70, 72, 74
 // and 78 m, its frame, and a 2 m square at 70 to 72 m (m).
-constexpr double landing_area[26][2] = {
-    {50, 5},  {50, -5}, {56, -5}, {56, 5},  {61, 5},  {61, -5}, {65, -5}, {65, 5},  {68, 5},
-    {68, -5}, {70, -5}, {70, 5},  {72, 5},  {72, -5}, {74, -5}, {74, 5},  {78, 5},  {78, -5},
-    {50, -5}, {50, 5},  {78, 5},  {72, 5},  {72, 1},  {70, 1},  {70, -1}, {72, -1}};
+constexpr double landing_area[26][2] = { { 50, 5 }, { 50, -5 }, { 56, -5 }, { 56, 5 }, { 61, 5 }, { 61, -5 },
+    { 65, -5 }, { 65, 5 }, { 68, 5 }, { 68, -5 }, { 70, -5 }, { 70, 5 }, { 72, 5 }, { 72, -5 }, { 74, -5 },
+    { 74, 5 }, { 78, 5 }, { 78, -5 }, { 50, -5 }, { 50, 5 }, { 78, 5 }, { 72, 5 }, { 72, 1 }, { 70, 1 },
+    { 70, -1 }, { 72, -1 } };
 
 void add_course(plot& p, const swoop* s, bool metric)
 {
@@ -346,9 +358,9 @@ template <class Point>
 void set_marker(plot& p, const swoop& s, const gps_point* sample, uint32_t first, uint32_t last, Point point)
 {
     const index_span span = span_of(s, first, last);
-    bool inside = sample && !span.empty && sample->time >= s.track[span.first].time &&
-                  sample->time <= s.track[span.last].time;
-    vec2 at{};
+    bool inside = sample && !span.empty && sample->time >= s.track[span.first].time
+        && sample->time <= s.track[span.last].time;
+    vec2 at {};
     if (inside)
         at = point(*sample);
     plot_set_marker(p, s.file.c_str(), inside ? &at : nullptr);
@@ -407,20 +419,20 @@ std::unique_ptr<plot> plot_gps_accuracy(const swoop* s, bool metric, bool whole_
     return or_none([&] {
         const units u = units_for(metric);
         auto p = make_plot("GPS accuracy", "time (s)",
-                           format("(%s, number of satellites)", metric ? "meters, km/h" : "feet, mph"));
+            format("(%s, number of satellites)", metric ? "meters, km/h" : "feet, mph"));
         const index_span span = span_of(*s, start_index(*s, whole_flight), s->stop);
         const int64_t t0 = time_origin(*s);
 
         auto horizontal = sample_series(*s, span, style_line, plot_blue, [&](const gps_point& g) {
-            return vec2{seconds_since(g.time, t0), g.hacc * u.length};
+            return vec2 { seconds_since(g.time, t0), g.hacc * u.length };
         });
         horizontal->label = "horz_acc";
         auto vertical = sample_series(*s, span, style_line, plot_green, [&](const gps_point& g) {
-            return vec2{seconds_since(g.time, t0), g.vacc * u.length};
+            return vec2 { seconds_since(g.time, t0), g.vacc * u.length };
         });
         vertical->label = "vert_acc";
         auto satellites = sample_series(*s, span, style_line, plot_purple, [&](const gps_point& g) {
-            return vec2{seconds_since(g.time, t0), double(g.numsv)};
+            return vec2 { seconds_since(g.time, t0), double(g.numsv) };
         });
         satellites->label = "satellites";
 
@@ -453,38 +465,38 @@ std::unique_ptr<plot> plot_dive_speed(const swoop* s, bool metric, bool whole_fl
         return nullptr;
     return or_none([&] {
         const units u = units_for(metric);
-        auto p = make_plot("speed during dive", format("height (%s)", u.length_name),
-                           format("speed (%s)", u.speed_name));
+        auto p = make_plot(
+            "speed during dive", format("height (%s)", u.length_name), format("speed (%s)", u.speed_name));
         p->x_reversed = true;
         p->x_step = dive_x_step(metric, whole_flight);
         p->y_step = metric ? 20 : 10;
         const index_span span = span_of(*s, start_index(*s, whole_flight), s->bottom_of_turn);
 
         auto x_speed = sample_series(*s, span, style_line, plot_blue, [&](const gps_point& g) {
-            return vec2{g.pos_local[2] * u.length, g.vel_local[0] * u.speed};
+            return vec2 { g.pos_local[2] * u.length, g.vel_local[0] * u.speed };
         });
         x_speed->label = "x-axis";
         auto y_speed = sample_series(*s, span, style_line, plot_green, [&](const gps_point& g) {
-            return vec2{g.pos_local[2] * u.length, g.vel_local[1] * u.speed};
+            return vec2 { g.pos_local[2] * u.length, g.vel_local[1] * u.speed };
         });
         y_speed->label = "y-axis";
 
         auto descent = build_dive_speed(*s, metric, whole_flight);
-        const gps_point none{};
+        const gps_point none {};
         const gps_point* v = sample_at(*s, s->max_vert_speed);
         if (!v)
             v = &none;
         descent->label = format("z-axis (max %.1f %s @ %.0f %s)", -v->vel_local[2] * u.speed, u.speed_name,
-                                v->pos_local[2] * u.length, u.length_short);
+            v->pos_local[2] * u.length, u.length_short);
 
         auto total = sample_series(*s, span, style_line, plot_purple, [&](const gps_point& g) {
-            return vec2{g.pos_local[2] * u.length, total_speed(g) * u.speed};
+            return vec2 { g.pos_local[2] * u.length, total_speed(g) * u.speed };
         });
         const gps_point* t = sample_at(*s, s->max_total_speed);
         if (!t)
             t = &none;
         total->label = format("total (max %.1f %s @ %.0f %s)", total_speed(*t) * u.speed, u.speed_name,
-                              t->pos_local[2] * u.length, u.length_short);
+            t->pos_local[2] * u.length, u.length_short);
 
         plot_add_series(*p, std::move(x_speed));
         plot_add_series(*p, std::move(y_speed));
@@ -509,15 +521,17 @@ std::unique_ptr<plot> plot_heading(const swoop* s, bool metric, bool whole_fligh
     });
 }
 
-std::unique_ptr<plot> plot_overhead(const swoop* s, const std::vector<vec3>& pond, bool metric, bool whole_flight)
+std::unique_ptr<plot> plot_overhead(
+    const swoop* s, const std::vector<vec3>& pond, bool metric, bool whole_flight)
 {
     const bool has_pond = !pond.empty();
     if (!s && !has_pond)
         return nullptr;
     return or_none([&] {
         const units u = units_for(metric);
-        auto p = make_plot("overhead view of flight path", format("x-axis distance from gate (%s)", u.length_name),
-                           format("y-axis distance from gate (%s)", u.length_name));
+        auto p = make_plot("overhead view of flight path",
+            format("x-axis distance from gate (%s)", u.length_name),
+            format("y-axis distance from gate (%s)", u.length_name));
         p->equal_scale = true;
         if (s)
             plot_add_series(*p, build_overhead(*s, metric, whole_flight));
@@ -535,8 +549,8 @@ std::unique_ptr<plot> plot_side_view(const swoop* s, bool metric, bool whole_fli
         return nullptr;
     return or_none([&] {
         const units u = units_for(metric);
-        auto p = make_plot("side view of flight path", format("x-axis distance from gate (%s)", u.length_name),
-                           format("height (%s)", u.length_name));
+        auto p = make_plot("side view of flight path",
+            format("x-axis distance from gate (%s)", u.length_name), format("height (%s)", u.length_name));
         p->equal_scale = true;
         plot_add_series(*p, build_side_view(*s, metric, whole_flight));
         return p;
@@ -550,39 +564,41 @@ std::unique_ptr<plot> plot_swoop_speed(const swoop* s, bool metric)
     return or_none([&] {
         const units u = units_for(metric);
         auto p = make_plot("speed during swoop", format("x-axis distance from gate (%s)", u.length_name),
-                           format("horz speed (%s)", u.speed_name));
+            format("horz speed (%s)", u.speed_name));
         p->legend_right = true;
         p->x_step = metric ? 20 : 50;
         p->y_step = 10;
         plot_add_series(*p, build_swoop_speed(*s, metric));
 
-        const gps_point none{};
+        const gps_point none {};
         const gps_point* fastest = sample_at(*s, s->max_horz_speed);
         if (!fastest)
             fastest = &none;
         const double top_speed = horizontal_speed(*fastest) * u.speed;
         const double top_x = fastest->pos_local[0] * u.length;
         add_mark(*p, plot_green,
-                 format("max horz speed (%.1f %s @ %.0f %s)", top_speed, u.speed_name, top_x, u.length_short), top_x,
-                 top_speed);
+            format("max horz speed (%.1f %s @ %.0f %s)", top_speed, u.speed_name, top_x, u.length_short),
+            top_x, top_speed);
         if (s->entry_gate_speed != 0) {
             const double speed = s->entry_gate_speed * u.speed;
-            add_mark(*p, plot_blue, format("entry gate (%.1f %s @ %.0f %s)", speed, u.speed_name, 0.0, u.length_short),
-                     0, speed);
+            add_mark(*p, plot_blue,
+                format("entry gate (%.1f %s @ %.0f %s)", speed, u.speed_name, 0.0, u.length_short), 0, speed);
         }
         if (s->exit_gate_speed != 0) {
             const double speed = s->exit_gate_speed * u.speed;
             const double x = s->exit_gate_xpos * u.length;
             const double seconds = double(int64_t(s->exit_gate_time - s->entry_gate_time)) / 1000;
             add_mark(*p, plot_purple,
-                     format("exit gate (%.1f %s @ %.0f %s)(%.2f sec)", speed, u.speed_name, x, u.length_short, seconds),
-                     x, speed);
+                format("exit gate (%.1f %s @ %.0f %s)(%.2f sec)", speed, u.speed_name, x, u.length_short,
+                    seconds),
+                x, speed);
         }
         const double touchdown_speed = s->touchdown_speed * u.speed;
         const double touchdown_x = s->touchdown_distance * u.length;
         add_mark(*p, plot_red,
-                 format("touchdown (%.1f %s @ %.0f %s)", touchdown_speed, u.speed_name, touchdown_x, u.length_short),
-                 touchdown_x, touchdown_speed);
+            format(
+                "touchdown (%.1f %s @ %.0f %s)", touchdown_speed, u.speed_name, touchdown_x, u.length_short),
+            touchdown_x, touchdown_speed);
         return p;
     });
 }
@@ -608,55 +624,63 @@ void marker_gps_accuracy(plot& p, const swoop& s, const gps_point* sample, bool 
 {
     const units u = units_for(metric);
     const int64_t t0 = time_origin(s);
-    set_marker(p, s, sample, s.top_of_turn, s.stop,
-               [&](const gps_point& g) { return vec2{seconds_since(g.time, t0), g.sacc * u.speed}; });
+    set_marker(p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) {
+        return vec2 { seconds_since(g.time, t0), g.sacc * u.speed };
+    });
 }
 
 void marker_dive_angle(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-               [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, g.dive_angle}; });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) {
+        return vec2 { g.pos_local[2] * u.length, g.dive_angle };
+    });
 }
 
 void marker_dive_speed(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-               [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, -g.vel_local[2] * u.speed}; });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) {
+        return vec2 { g.pos_local[2] * u.length, -g.vel_local[2] * u.speed };
+    });
 }
 
 void marker_heading(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-               [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, g.heading}; });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) {
+        return vec2 { g.pos_local[2] * u.length, g.heading };
+    });
 }
 
 void marker_overhead(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.stop,
-               [&](const gps_point& g) { return vec2{g.pos_local[0] * u.length, g.pos_local[1] * u.length}; });
+    set_marker(p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) {
+        return vec2 { g.pos_local[0] * u.length, g.pos_local[1] * u.length };
+    });
 }
 
 void marker_side_view(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.stop,
-               [&](const gps_point& g) { return vec2{g.pos_local[0] * u.length, g.pos_local[2] * u.length}; });
+    set_marker(p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) {
+        return vec2 { g.pos_local[0] * u.length, g.pos_local[2] * u.length };
+    });
 }
 
 void marker_swoop_speed(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, swoop_speed_start(s), s.stop,
-               [&](const gps_point& g) { return vec2{g.pos_local[0] * u.length, horizontal_speed(g) * u.speed}; });
+    set_marker(p, s, sample, swoop_speed_start(s), s.stop, [&](const gps_point& g) {
+        return vec2 { g.pos_local[0] * u.length, horizontal_speed(g) * u.speed };
+    });
 }
 
 void marker_turn_rate(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-               [&](const gps_point& g) { return vec2{g.pos_local[2] * u.length, g.turn_rate}; });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) {
+        return vec2 { g.pos_local[2] * u.length, g.turn_rate };
+    });
 }

@@ -36,8 +36,8 @@ std::unique_ptr<plot> plot_heading(const swoop* s, bool metric, bool whole_fligh
 // Flight path seen from above with the course marks and the pond. pond is
 // the outline in the swoop's frame (local metres, ended by an all-zero point)
 // or empty; with a pond the plot is built even without a swoop.
-std::unique_ptr<plot> plot_overhead(const swoop* s, const std::vector<vec3>& pond, bool metric,
-                                    bool whole_flight);
+std::unique_ptr<plot> plot_overhead(
+    const swoop* s, const std::vector<vec3>& pond, bool metric, bool whole_flight);
 // Flight path seen from the side: height over local x.
 std::unique_ptr<plot> plot_side_view(const swoop* s, bool metric, bool whole_flight);
 // Horizontal speed over local x from the entry gate (or the fastest sample)
@@ -50,15 +50,16 @@ std::unique_ptr<plot> plot_turn_rate(const swoop* s, bool metric, bool whole_fli
 // Each builds the one red series of its plot (name = the swoop's file, room
 // for 300 points), or none when memory runs out.
 
-std::unique_ptr<series> series_gps_accuracy(const swoop& s, bool metric, bool whole_flight); // A3, "speed_acc"
-std::unique_ptr<series> series_dive_angle(const swoop& s, bool metric, bool whole_flight);   // D1
-std::unique_ptr<series> series_dive_speed(const swoop& s, bool metric, bool whole_flight);   // S3, no label
+std::unique_ptr<series> series_gps_accuracy(
+    const swoop& s, bool metric, bool whole_flight); // A3, "speed_acc"
+std::unique_ptr<series> series_dive_angle(const swoop& s, bool metric, bool whole_flight); // D1
+std::unique_ptr<series> series_dive_speed(const swoop& s, bool metric, bool whole_flight); // S3, no label
 // H1 as a chain: solid runs and dashed runs of repaired samples, joined.
 std::unique_ptr<series> series_heading(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> series_overhead(const swoop& s, bool metric, bool whole_flight);     // O1
-std::unique_ptr<series> series_side_view(const swoop& s, bool metric, bool whole_flight);    // V1
-std::unique_ptr<series> series_swoop_speed(const swoop& s, bool metric);                     // W1
-std::unique_ptr<series> series_turn_rate(const swoop& s, bool metric, bool whole_flight);    // T1
+std::unique_ptr<series> series_overhead(const swoop& s, bool metric, bool whole_flight); // O1
+std::unique_ptr<series> series_side_view(const swoop& s, bool metric, bool whole_flight); // V1
+std::unique_ptr<series> series_swoop_speed(const swoop& s, bool metric); // W1
+std::unique_ptr<series> series_turn_rate(const swoop& s, bool metric, bool whole_flight); // T1
 
 // --- Player marks -----------------------------------------------------------
 // Each maps the sample (from swoop_point_at, or null) into its plot's

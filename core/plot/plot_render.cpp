@@ -38,7 +38,8 @@ struct font_free {
 // cell's font size, black).
 class text_pen {
 public:
-    text_pen(cairo_t* cr, double font_size) : cr_(cr)
+    text_pen(cairo_t* cr, double font_size)
+        : cr_(cr)
     {
         layout_.reset(pango_cairo_create_layout(cr));
         font_.reset(pango_font_description_from_string("arial"));
@@ -85,12 +86,12 @@ bool finite_point(const vec2& p)
 void set_color(cairo_t* cr, uint32_t color)
 {
     cairo_set_source_rgb(cr, double((color >> 16) & 0xff) / 255, double((color >> 8) & 0xff) / 255,
-                         double(color & 0xff) / 255);
+        double(color & 0xff) / 255);
 }
 
 void set_dash(cairo_t* cr, double on, double off)
 {
-    const double dashes[2] = {on, off};
+    const double dashes[2] = { on, off };
     cairo_set_dash(cr, dashes, 2, 0);
 }
 
@@ -102,7 +103,8 @@ struct mapper {
 
     double x(double v) const
     {
-        return x_reversed ? l.area_left + l.area_width - (v - l.x_min) * kx : l.area_left + (v - l.x_min) * kx;
+        return x_reversed ? l.area_left + l.area_width - (v - l.x_min) * kx
+                          : l.area_left + (v - l.x_min) * kx;
     }
     double y(double v) const
     {
@@ -122,7 +124,7 @@ void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& 
         double x1, y1, x2, y2;
     };
     struct label {
-        double pos;   // position of its grid line across the axis
+        double pos; // position of its grid line across the axis
         double value; // data units
         bool is_x;
     };
@@ -131,8 +133,8 @@ void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& 
 
     for (int axis = 0; axis < 2; axis++) {
         const bool is_x = axis == 0;
-        const std::vector<plot_tick> ticks =
-            is_x ? plot_axis_ticks(l.x_min, l.x_max, l.x_step) : plot_axis_ticks(l.y_min, l.y_max, l.y_step);
+        const std::vector<plot_tick> ticks = is_x ? plot_axis_ticks(l.x_min, l.x_max, l.x_step)
+                                                  : plot_axis_ticks(l.y_min, l.y_max, l.y_step);
         const int n = int(ticks.size()) - 1;
         for (const plot_tick& t : ticks) {
             if (!t.labelled)
@@ -145,11 +147,12 @@ void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& 
                 pos = p.y_down ? l.area_top + i * l.area_height / n : area_bottom - i * l.area_height / n;
             if (i > 0 && i < n) {
                 const double c = snap.coord(pos);
-                const grid_line g = is_x ? grid_line{c, snap.line_end(l.area_top), c, snap.line_end(area_bottom)}
-                                         : grid_line{snap.line_end(l.area_left), c, snap.line_end(area_right), c};
+                const grid_line g = is_x
+                    ? grid_line { c, snap.line_end(l.area_top), c, snap.line_end(area_bottom) }
+                    : grid_line { snap.line_end(l.area_left), c, snap.line_end(area_right), c };
                 (t.value == 0 ? zero : dashed).push_back(g);
             }
-            labels.push_back({pos, t.value, is_x});
+            labels.push_back({ pos, t.value, is_x });
         }
     }
 
@@ -181,10 +184,11 @@ void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& 
         std::snprintf(text, sizeof text, "%.4g", b.value);
         pen.set(text);
         if (b.is_x)
-            pen.draw(snap.coord(b.pos) - snap.coord(pen.width / 2), snap.coord(area_bottom) + snap.coord(0.012 * h));
+            pen.draw(snap.coord(b.pos) - snap.coord(pen.width / 2),
+                snap.coord(area_bottom) + snap.coord(0.012 * h));
         else
             pen.draw(snap.coord(l.area_left) - snap.coord(0.012 * h) - pen.width,
-                     snap.coord(b.pos) - snap.coord(pen.ink_height / 2));
+                snap.coord(b.pos) - snap.coord(pen.ink_height / 2));
     }
 }
 
@@ -197,7 +201,8 @@ void draw_titles(cairo_t* cr, const plot& p, const plot_layout& l, text_pen& pen
     pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.cell_y + 0.03 * h));
 
     pen.set(p.x_label.c_str());
-    pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.area_top + l.area_height + 0.0495 * h));
+    pen.draw(
+        std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.area_top + l.area_height + 0.0495 * h));
 
     // The y label reads upwards: in the turned frame x runs up the cell and
     // y runs rightwards.
@@ -225,8 +230,8 @@ void star_path(cairo_t* cr, double x, double y, double r)
 void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
 {
     const double lw = l.line_width;
-    const mapper m{l, p.x_reversed, p.y_down, l.area_width / (l.x_max - l.x_min),
-                   l.area_height / (l.y_max - l.y_min)};
+    const mapper m { l, p.x_reversed, p.y_down, l.area_width / (l.x_max - l.x_min),
+        l.area_height / (l.y_max - l.y_min) };
     std::vector<vec2> device; // device points of the current series
 
     for (const series* s = p.series.get(); s; s = s->next.get()) {
@@ -237,7 +242,7 @@ void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
         for (uint32_t k = 0; k < s->count; k++) {
             const vec2& pt = s->points[k];
             if (finite_point(pt)) // a point that cannot be placed is left out
-                device.push_back({m.x(pt[0]), m.y(pt[1])});
+                device.push_back({ m.x(pt[0]), m.y(pt[1]) });
         }
         if (device.empty())
             continue;
@@ -341,8 +346,8 @@ void draw_legend(cairo_t* cr, const plot& p, const plot_layout& l, const snapper
         pen.set(s->label->c_str());
         const double mid = snap.length(pen.ink_height / 2);
         set_color(cr, s->color);
-        if (s->style == style_line || s->style == style_dotted || s->style == style_dashed ||
-            s->style == style_line_dots) {
+        if (s->style == style_line || s->style == style_dotted || s->style == style_dashed
+            || s->style == style_line_dots) {
             cairo_move_to(cr, left, y + mid);
             cairo_line_to(cr, left + sample, y + mid);
             cairo_stroke(cr);
@@ -493,7 +498,7 @@ void plot_render(cairo_t* cr, const plot* p, int cell)
     if (!p || !cr)
         return;
     const plot_layout l = plot_compute_layout(cr, *p, cell);
-    const snapper snap{l.vector};
+    const snapper snap { l.vector };
 
     cairo_save(cr);
     cairo_new_path(cr);
@@ -514,10 +519,10 @@ void plot_render(cairo_t* cr, const plot* p, int cell)
     cairo_stroke(cr);
 
     text_pen pen(cr, l.font_size);
-    draw_grid(cr, *p, l, snap, pen);    // 9.
-    draw_titles(cr, *p, l, pen);         // 10.
-    draw_series(cr, *p, l);              // 11.
-    draw_legend(cr, *p, l, snap, pen);   // 12.
+    draw_grid(cr, *p, l, snap, pen); // 9.
+    draw_titles(cr, *p, l, pen); // 10.
+    draw_series(cr, *p, l); // 11.
+    draw_legend(cr, *p, l, snap, pen); // 12.
 
     cairo_restore(cr);
 }

@@ -18,8 +18,29 @@ namespace {
 
 // Powers of ten that a double holds exactly.
 constexpr double exact_powers_of_ten[] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+    1e0,
+    1e1,
+    1e2,
+    1e3,
+    1e4,
+    1e5,
+    1e6,
+    1e7,
+    1e8,
+    1e9,
+    1e10,
+    1e11,
+    1e12,
+    1e13,
+    1e14,
+    1e15,
+    1e16,
+    1e17,
+    1e18,
+    1e19,
+    1e20,
+    1e21,
+    1e22,
 };
 
 bool is_digit(char c)
@@ -48,8 +69,8 @@ bool parse_simple_decimal(const char* text, double* value, const char** end)
         ++p;
     }
     uint64_t mantissa = 0; // the significant digits as an integer
-    int digits = 0;        // significant digits taken into mantissa
-    int fraction = 0;      // digits after the point
+    int digits = 0; // significant digits taken into mantissa
+    int fraction = 0; // digits after the point
     auto take_digit = [&](char c) {
         if (mantissa == 0 && c == '0')
             return true; // leading zeros are not significant
@@ -99,7 +120,7 @@ bool parse_simple_decimal(const char* text, double* value, const char** end)
         }
     }
     int power = exponent - fraction;
-    if (mantissa > (uint64_t{1} << 53) || power > 22 || power < -22)
+    if (mantissa > (uint64_t { 1 } << 53) || power > 22 || power < -22)
         return false;
     double v = static_cast<double>(mantissa);
     if (power >= 0)
@@ -166,13 +187,13 @@ uint32_t parse_unsigned_prefix(const char* text, const char** end)
 constexpr size_t block_size = 32768; // bytes; a line with its line end must be shorter
 
 struct csv_file {
-    file_ptr fp;                      // open file, binary mode
+    file_ptr fp; // open file, binary mode
     std::unique_ptr<char[]> block_ptr; // read block of block_size bytes
-    char* line = nullptr;             // start of the current line, advanced field by field
-    char* scan = nullptr;             // scanning position inside the block
-    char* block_end = nullptr;        // end of the valid bytes in the block
-    bool overflow = false;            // a line did not fit into the block
-    bool line_ended = false;          // the current line had line-end bytes (false: cut by the end of the file)
+    char* line = nullptr; // start of the current line, advanced field by field
+    char* scan = nullptr; // scanning position inside the block
+    char* block_end = nullptr; // end of the valid bytes in the block
+    bool overflow = false; // a line did not fit into the block
+    bool line_ended = false; // the current line had line-end bytes (false: cut by the end of the file)
 };
 
 bool csv_open(const char* path, csv_file& file, const char** err)
@@ -305,15 +326,42 @@ double number(const char* text)
     return csv_parse_double(text);
 }
 
-void column_lat(const char* text, gps_point& point, row_context&, const char**) { point.pos_wgs84[0] = number(text); }
-void column_lon(const char* text, gps_point& point, row_context&, const char**) { point.pos_wgs84[1] = number(text); }
-void column_hmsl(const char* text, gps_point& point, row_context&, const char**) { point.pos_wgs84[2] = number(text); }
-void column_veln(const char* text, gps_point& point, row_context&, const char**) { point.vel_ltp[0] = number(text); }
-void column_vele(const char* text, gps_point& point, row_context&, const char**) { point.vel_ltp[1] = number(text); }
-void column_veld(const char* text, gps_point& point, row_context&, const char**) { point.vel_ltp[2] = number(text); }
-void column_hacc(const char* text, gps_point& point, row_context&, const char**) { point.hacc = static_cast<float>(number(text)); }
-void column_vacc(const char* text, gps_point& point, row_context&, const char**) { point.vacc = static_cast<float>(number(text)); }
-void column_sacc(const char* text, gps_point& point, row_context&, const char**) { point.sacc = static_cast<float>(number(text)); }
+void column_lat(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.pos_wgs84[0] = number(text);
+}
+void column_lon(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.pos_wgs84[1] = number(text);
+}
+void column_hmsl(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.pos_wgs84[2] = number(text);
+}
+void column_veln(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.vel_ltp[0] = number(text);
+}
+void column_vele(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.vel_ltp[1] = number(text);
+}
+void column_veld(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.vel_ltp[2] = number(text);
+}
+void column_hacc(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.hacc = static_cast<float>(number(text));
+}
+void column_vacc(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.vacc = static_cast<float>(number(text));
+}
+void column_sacc(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.sacc = static_cast<float>(number(text));
+}
 
 uint8_t low_byte(const char* text)
 {
@@ -321,9 +369,15 @@ uint8_t low_byte(const char* text)
     return static_cast<uint8_t>(parse_unsigned_prefix(text, &end) & 0xffu);
 }
 
-void column_gpsfix(const char* text, gps_point& point, row_context&, const char**) { point.gpsfix = low_byte(text); }
-void column_numsv(const char* text, gps_point& point, row_context&, const char**) { point.numsv = low_byte(text); }
-void column_skip(const char*, gps_point&, row_context&, const char**) {}
+void column_gpsfix(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.gpsfix = low_byte(text);
+}
+void column_numsv(const char* text, gps_point& point, row_context&, const char**)
+{
+    point.numsv = low_byte(text);
+}
+void column_skip(const char*, gps_point&, row_context&, const char**) { }
 
 struct column_name {
     const char* name;
@@ -332,11 +386,20 @@ struct column_name {
 };
 
 constexpr column_name column_names[] = {
-    {"time", column_time, true},      {"lat", column_lat, true},       {"lon", column_lon, true},
-    {"hMSL", column_hmsl, true},      {"velN", column_veln, true},     {"velE", column_vele, true},
-    {"velD", column_veld, true},      {"hAcc", column_hacc, true},     {"vAcc", column_vacc, true},
-    {"sAcc", column_sacc, true},      {"gpsFix", column_gpsfix, false}, {"numSV", column_numsv, true},
-    {"heading", column_skip, false},  {"cAcc", column_skip, false},
+    { "time", column_time, true },
+    { "lat", column_lat, true },
+    { "lon", column_lon, true },
+    { "hMSL", column_hmsl, true },
+    { "velN", column_veln, true },
+    { "velE", column_vele, true },
+    { "velD", column_veld, true },
+    { "hAcc", column_hacc, true },
+    { "vAcc", column_vacc, true },
+    { "sAcc", column_sacc, true },
+    { "gpsFix", column_gpsfix, false },
+    { "numSV", column_numsv, true },
+    { "heading", column_skip, false },
+    { "cAcc", column_skip, false },
 };
 
 // Handlers of the header's columns, in column order, ended by nullptr.
@@ -386,14 +449,14 @@ bool csv_parse_header(csv_file& file, handler_list& handlers)
 // than the header has columns is dropped silently; so is a last line that
 // the end of the file cut short (fewer fields than columns, or a time that
 // does not convert): loggers that lose power leave such a line behind.
-void csv_append_point(csv_file& file, const handler_list& handlers, gps_track& track, row_context& context,
-                      const char** err)
+void csv_append_point(
+    csv_file& file, const handler_list& handlers, gps_track& track, row_context& context, const char** err)
 {
     gps_point* point = gps_track_append(track, err);
     if (!point)
         return;
     // The slot may hold an abandoned row: every raw field starts at 0.
-    *point = gps_point{};
+    *point = gps_point {};
     size_t columns = handlers.size() - 1;
     size_t k = 0;
     while (const char* field = csv_next_field(file)) {
@@ -447,7 +510,7 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
     const char* p = text;
     const char* end = nullptr;
     uint32_t fields[5]; // year, month, day, hour, minute
-    static constexpr char separators[5] = {'-', '-', 'T', ':', ':'};
+    static constexpr char separators[5] = { '-', '-', 'T', ':', ':' };
     for (int i = 0; i < 5; ++i) {
         fields[i] = parse_unsigned_prefix(p, &end);
         if (end == p || *end != separators[i])
@@ -472,7 +535,7 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
     int minute = static_cast<int>(fields[4]);
 
     auto convert = [&](int sec) {
-        std::tm tm{};
+        std::tm tm {};
         tm.tm_year = static_cast<int>(static_cast<int64_t>(year) - 1900);
         tm.tm_mon = static_cast<int>(static_cast<int64_t>(month) - 1);
         tm.tm_mday = day;
@@ -487,8 +550,8 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
     // minute is the minute's start plus s: one conversion per minute.
     int64_t seconds_since_epoch;
     if (whole < 60) {
-        if (!(cache.valid && cache.year == year && cache.month == month && cache.day == day && cache.hour == hour &&
-              cache.minute == minute)) {
+        if (!(cache.valid && cache.year == year && cache.month == month && cache.day == day
+                && cache.hour == hour && cache.minute == minute)) {
             cache.valid = false;
             int64_t start = convert(0);
             if (start != -1) {

@@ -32,7 +32,7 @@ double csv_parse_double(const char* text, const char** end = nullptr);
 struct logger_minute_cache {
     bool valid = false;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0; // calendar fields of the cached minute
-    int64_t minute_start = 0;                               // s since the epoch of second 0 of that minute
+    int64_t minute_start = 0; // s since the epoch of second 0 of that minute
 };
 
 // Parses a logger time field ("2019-07-14T16:02:31.400Z", anything after the

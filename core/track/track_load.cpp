@@ -26,7 +26,7 @@ std::vector<gps_point> take_samples(gps_track& track)
 {
     std::vector<gps_point> samples = std::move(track.gps_points);
     samples.resize(track.count);
-    track = gps_track{};
+    track = gps_track {};
     return samples;
 }
 

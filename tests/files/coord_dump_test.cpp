@@ -17,7 +17,11 @@ using test_support::temp_dir;
 // the working directory) and returns to the old one.
 class in_folder {
 public:
-    explicit in_folder(const std::string& path) : old_(std::filesystem::current_path()) { platform_chdir(path.c_str()); }
+    explicit in_folder(const std::string& path)
+        : old_(std::filesystem::current_path())
+    {
+        platform_chdir(path.c_str());
+    }
     ~in_folder() { platform_chdir(old_.c_str()); }
 
 private:
@@ -26,29 +30,29 @@ private:
 
 std::vector<gps_point> golden_samples()
 {
-    std::vector<gps_point> s(5, gps_point{});
+    std::vector<gps_point> s(5, gps_point {});
     s[0].time = 1563120151400;
     s[1].time = 1563120151600;
-    s[1].acc_local = {0, 0, 9.80665};
+    s[1].acc_local = { 0, 0, 9.80665 };
     s[2].time = 1563120152000;
-    s[2].pos_local = {10, -20.5, 3};
-    s[2].vel_local = {12.5, -3, 0.25};
-    s[2].acc_local = {1, -2, 0.5};
+    s[2].pos_local = { 10, -20.5, 3 };
+    s[2].vel_local = { 12.5, -3, 0.25 };
+    s[2].acc_local = { 1, -2, 0.5 };
     s[2].dive_angle = 45.4;
     s[2].heading = 359.6;
     s[2].turn_rate = -12.345;
     s[3].time = -1; // taken as unsigned
-    s[3].pos_local = {0.0015, -0.0015, 0};
+    s[3].pos_local = { 0.0015, -0.0015, 0 };
     s[3].dive_angle = -0.4;
     s[4].time = 99999999;
-    s[4].pos_local = {1234.5, -0.001, -1000};
-    s[4].vel_local = {-100, 0, -33.3};
-    s[4].acc_local = {-50, 60, -70};
+    s[4].pos_local = { 1234.5, -0.001, -1000 };
+    s[4].vel_local = { -100, 0, -33.3 };
+    s[4].acc_local = { -50, 60, -70 };
     s[4].dive_angle = -89.6;
     s[4].heading = 0.4;
     s[4].turn_rate = 1234.567;
     for (gps_point& p : s) {
-        p.pos_wgs84 = {47, 8, 400}; // not written
+        p.pos_wgs84 = { 47, 8, 400 }; // not written
         p.turn_angle = 99;
         p.hacc = 3;
     }
@@ -64,7 +68,7 @@ TEST(coord_dump, writes_the_golden_table)
     coord_dump_write(samples.data(), static_cast<uint32_t>(samples.size()), &err);
     EXPECT_EQ(err, nullptr);
     EXPECT_EQ(test_support::read_file(dir.file("coord.txt")),
-              test_support::read_file(test_support::data_file("files/coord_dump.txt")));
+        test_support::read_file(test_support::data_file("files/coord_dump.txt")));
 
     // Written again, the file holds only the new samples.
     coord_dump_write(samples.data(), 1, &err);

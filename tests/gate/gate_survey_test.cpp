@@ -1,9 +1,7 @@
-// The gate survey step by step (waypoints, levelling, gate centre, theta,
-// pond walk) and whole noise-free walks through gate_open.
+// The gate survey step by step: waypoints, levelling, gate centre, theta,
+// pond walk; and gate_open on a stored gate.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <string>
 
@@ -11,7 +9,6 @@
 #include "core/gate/gate.h"
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
-#include "tests/gate/walk_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -42,27 +39,6 @@ struct logged {
     logged() { strbuf_new(sb, &err); }
     std::string text() const { return strbuf_text(sb); }
 };
-
-// The log with every number (sign included) as "#" and runs of blanks as
-// one blank: the shape of the text without its figures.
-std::string shape(const std::string& log)
-{
-    std::string out;
-    for (size_t k = 0; k < log.size(); ++k) {
-        char c = log[k];
-        if (c == '-' && k + 1 < log.size() && std::isdigit(static_cast<unsigned char>(log[k + 1])))
-            continue;
-        if (std::isdigit(static_cast<unsigned char>(c))) {
-            if (out.empty() || out.back() != '#')
-                out += '#';
-            continue;
-        }
-        if (c == ' ' && !out.empty() && out.back() == ' ')
-            continue;
-        out += c;
-    }
-    return out;
-}
 
 // "-0.0" and "0.0" alike.
 std::string unsigned_zero(std::string text)
@@ -363,146 +339,6 @@ TEST(pond_walk, failures)
     pond_walk(lost, &err);
     EXPECT_STREQ(err, "no point near next waypoint");
     EXPECT_TRUE(lost.pond.empty());
-}
-
-// --- Whole walks -----------------------------------------------------------------
-
-namespace {
-
-struct survey_result {
-    std::unique_ptr<gate> g;
-    std::string log;
-    const char* err = nullptr;
-};
-
-survey_result open_walk(const std::vector<gps_point>& track)
-{
-    test_support::temp_dir dir;
-    std::string path = dir.file("walk.csv");
-    EXPECT_TRUE(walk_fixture::write_csv(path, track));
-    survey_result r;
-    r.g = gate_open(path.c_str(), &r.log, &r.err);
-    return r;
-}
-
-// The true course point (course metres) in the surveyed frame.
-vec3 surveyed(const gate& g, const walk_fixture::course& c, const vec3& p)
-{
-    return transform_point(g.matrix, walk_fixture::course_to_ecef(c, p));
-}
-
-} // namespace
-
-TEST(gate_open, counterclockwise_walk_without_exit_gate)
-{
-    walk_fixture::course c;
-    survey_result r = open_walk(walk_fixture::make_walk(c, walk_fixture::standard_stops(false, false)));
-    ASSERT_EQ(r.err, nullptr) << r.err << "\n" << r.log;
-    ASSERT_TRUE(r.g);
-    EXPECT_EQ(count_lines(r.log, "waypoint detected: "), 5);
-    EXPECT_EQ(r.log.find("WARNING"), std::string::npos);
-    std::string waypoint = "waypoint detected: # points, #ms interval, #.#m deviation\n";
-    EXPECT_EQ(shape(r.log), waypoint + waypoint + waypoint + waypoint + waypoint +
-                                "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
-                                "theta = #.# degrees\n")
-        << r.log;
-
-    // Even without noise the stops are not exact: the samples walking in and
-    // out within 2 m of the stop count as standing, a few centimetres off.
-    const gate& g = *r.g;
-    vec3 origin = surveyed(g, c, {0, 0, 0});
-    EXPECT_NEAR(origin[0], 0, 0.1);
-    EXPECT_NEAR(origin[1], 0, 0.1);
-    EXPECT_NEAR(origin[2], 0, 0.1); // logger 1 m above the ground, levelled 1 m down
-    vec3 ahead = surveyed(g, c, {100, 0, 0});
-    EXPECT_NEAR(ahead[1], 0, 0.05);
-    vec3 up = surveyed(g, c, {0, 0, 100});
-    EXPECT_NEAR(up[2], 100, 0.01);
-    // No exit gate: theta from entry-gate end B at (0, 5).
-    EXPECT_NEAR(g.theta, 0, 1e-2);
-    EXPECT_NEAR(g.waypoints[1][1], 5, 0.1);
-    EXPECT_NEAR(g.waypoints[2][0], -20, 0.1);
-    EXPECT_NEAR(g.waypoints[1][2], 1, 0.1);
-    EXPECT_EQ(g.track_len, g.track.size());
-    EXPECT_EQ(g.file.substr(g.file.size() - 8), "walk.csv");
-
-    // The pond runs from W0 round to A, every 5 ft or more within a leg (the
-    // first point of a leg may lie nearer the last one of the leg before).
-    ASSERT_GT(g.pond.size(), 20u);
-    EXPECT_EQ(g.pond.back(), (vec3{0, 0, 0}));
-    EXPECT_EQ(g.pond[g.pond.size() - 2], g.pond[0]);
-    int close = 0;
-    for (size_t k = 1; k + 2 < g.pond.size(); ++k)
-        close += vec2_distance(g.pond[k - 1], g.pond[k]) * 3.2808399 < 5.0;
-    EXPECT_LE(close, 3);
-}
-
-TEST(gate_open, clockwise_walk_warns_and_keeps_z_up)
-{
-    walk_fixture::course c;
-    c.heading = 250;
-    survey_result r = open_walk(walk_fixture::make_walk(c, walk_fixture::standard_stops(true, false)));
-    ASSERT_EQ(r.err, nullptr) << r.err << "\n" << r.log;
-    EXPECT_NE(r.log.find("average height"), std::string::npos);
-    EXPECT_NE(r.log.find("deviation)\nWARNING: clockwise pond walk detected\ntheta = "), std::string::npos)
-        << r.log;
-    vec3 up = surveyed(*r.g, c, {0, 0, 100});
-    EXPECT_NEAR(up[2], 100, 0.01);
-    vec3 left = surveyed(*r.g, c, {0, 10, 0});
-    EXPECT_NEAR(left[1], 10, 0.01);
-    // B lies on the right: theta = atan2(B.x, B.y) with B.y < 0.
-    EXPECT_NEAR(std::fabs(r.g->theta), pi, 1e-3);
-}
-
-TEST(gate_open, exit_gate_gives_theta)
-{
-    walk_fixture::course c;
-    vec3 inner, n, outer;
-    carve_points(75, carve_radius, carve_width, &inner, &n, &outer);
-    // The exit gate surveyed 4 degrees counterclockwise of the nominal one.
-    const double r4 = 4 * pi / 180;
-    vec3 e{n[0] * std::cos(r4) - n[1] * std::sin(r4), n[0] * std::sin(r4) + n[1] * std::cos(r4), 0};
-    survey_result r = open_walk(walk_fixture::make_walk(c, walk_fixture::standard_stops(false, true, e)));
-    ASSERT_EQ(r.err, nullptr) << r.err << "\n" << r.log;
-    EXPECT_EQ(count_lines(r.log, "waypoint detected: "), 6);
-    std::string tail = "\nexit gate location error (before, after) = (4.5m, 0.0m)\ntheta = -4.0 degrees\n";
-    std::string log = unsigned_zero(r.log);
-    EXPECT_EQ(log.substr(log.size() - std::min(log.size(), tail.size())), tail) << r.log;
-    EXPECT_NEAR(r.g->theta, -r4, 1e-3);
-}
-
-TEST(gate_open, failures)
-{
-    const char* err = nullptr;
-    std::string log = "old";
-    EXPECT_FALSE(gate_open(nullptr, &log, &err));
-    EXPECT_STREQ(err, "gate filename not specified");
-
-    err = nullptr;
-    EXPECT_FALSE(gate_open("/no/such/walk.csv", &log, &err));
-    EXPECT_STREQ(err, "failed to open file: /no/such/walk.csv");
-    EXPECT_EQ(log, "");
-
-    // Stops of 5 s are too short (even with the samples walking in and out).
-    walk_fixture::course c;
-    survey_result r = open_walk(walk_fixture::make_walk(c, walk_fixture::standard_stops(false, false, {}, 5)));
-    EXPECT_STREQ(r.err, "could not detect waypoint");
-    EXPECT_FALSE(r.g);
-
-    // One gate end 4 m higher than the others: the log so far is handed over.
-    std::vector<walk_fixture::stop> stops = walk_fixture::standard_stops(false, false);
-    stops[3].at[2] = 4.8;
-    r = open_walk(walk_fixture::make_walk(c, stops));
-    EXPECT_STREQ(r.err, "excessive error in waypoint height (3.60m)");
-    EXPECT_FALSE(r.g);
-    EXPECT_EQ(count_lines(r.log, "waypoint detected: "), 5);
-    EXPECT_EQ(count_lines(r.log, "average height: "), 1);
-
-    // Gate ends on the same side of the course line.
-    stops = walk_fixture::standard_stops(false, false);
-    stops[3].at = {0, 2, 0};
-    r = open_walk(walk_fixture::make_walk(c, stops));
-    EXPECT_STREQ(r.err, "AC and BD do not intersect");
 }
 
 TEST(gate_open, stored_gate_is_taken_as_it_is)

@@ -2,6 +2,7 @@
 // files: the frame, theta and pond must match the simulator's truth.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <string>
 
@@ -53,6 +54,28 @@ int count_lines(const std::string& log, const std::string& start)
             ++n;
     return n;
 }
+
+// The log with every number (sign included) as "#" and runs of blanks as
+// one blank: the shape of the text without its figures.
+std::string shape(const std::string& log)
+{
+    std::string out;
+    for (size_t k = 0; k < log.size(); ++k) {
+        char c = log[k];
+        if (c == '-' && k + 1 < log.size() && std::isdigit(static_cast<unsigned char>(log[k + 1])))
+            continue;
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            if (out.empty() || out.back() != '#')
+                out += '#';
+            continue;
+        }
+        if (c == ' ' && !out.empty() && out.back() == ' ')
+            continue;
+        out += c;
+    }
+    return out;
+}
+
 
 double degrees(double radians) { return radians * 180 / pi; }
 
@@ -160,4 +183,64 @@ TEST(gate_walk, short_stops_are_not_waypoints)
     s = survey_walk(o);
     EXPECT_EQ(s.err, nullptr) << s.err;
     EXPECT_EQ(count_lines(s.log, "waypoint detected: "), 6) << s.log;
+}
+
+TEST(gate_walk, log_lines)
+{
+    walk_options o;
+    o.seed = 3;
+    o.exit_gate = false;
+    survey s = survey_walk(o);
+    ASSERT_EQ(s.err, nullptr) << s.err;
+    std::string waypoint = "waypoint detected: # points, #ms interval, #.#m deviation\n";
+    EXPECT_EQ(shape(s.log), waypoint + waypoint + waypoint + waypoint + waypoint +
+                                "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
+                                "theta = #.# degrees\n")
+        << s.log;
+
+    o.clockwise = true;
+    o.exit_gate = true;
+    s = survey_walk(o);
+    ASSERT_EQ(s.err, nullptr) << s.err;
+    EXPECT_EQ(shape(s.log), waypoint + waypoint + waypoint + waypoint + waypoint + waypoint +
+                                "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
+                                "WARNING: clockwise pond walk detected\n"
+                                "exit gate location error (before, after) = (#.#m, #.#m)\n"
+                                "theta = #.# degrees\n")
+        << s.log;
+    // The walk is kept with its local positions filled.
+    EXPECT_EQ(s.g->track_len, s.walk.samples.size());
+    const gps_point& first = s.g->track[0];
+    EXPECT_EQ(first.pos_local, transform_point(s.g->matrix, first.pos_ecef));
+}
+
+TEST(gate_walk, failures)
+{
+    const char* err = nullptr;
+    std::string log = "old";
+    EXPECT_FALSE(gate_open(nullptr, &log, &err));
+    EXPECT_STREQ(err, "gate filename not specified");
+
+    err = nullptr;
+    EXPECT_FALSE(gate_open("/no/such/walk.csv", &log, &err));
+    EXPECT_STREQ(err, "failed to open file: /no/such/walk.csv");
+    EXPECT_EQ(log, "");
+
+    // The logger 5 m higher while standing at D: the survey stops after the
+    // height line, and the log so far is handed over.
+    walk_options o;
+    o.seed = 9;
+    sim_walk walk = generate_walk(o);
+    for (gps_point& p : walk.samples)
+        if (p.time >= walk.truth.stop_start[3] && p.time <= walk.truth.stop_end[3])
+            p.pos_wgs84[2] += 5;
+    test_support::temp_dir dir;
+    std::string path = dir.file("walk.csv");
+    ASSERT_TRUE(write_track(path.c_str(), walk.samples, sim_dialect::field_names, &err)) << err;
+    err = nullptr;
+    EXPECT_FALSE(gate_open(path.c_str(), &log, &err));
+    EXPECT_EQ(std::string(err ? err : "").substr(0, 37), "excessive error in waypoint height (3");
+    EXPECT_EQ(count_lines(log, "waypoint detected: "), 6) << log;
+    EXPECT_EQ(count_lines(log, "average height: "), 1) << log;
+    EXPECT_EQ(log.find("theta"), std::string::npos);
 }

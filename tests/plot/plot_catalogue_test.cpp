@@ -25,10 +25,10 @@ swoop make_swoop()
     s.track_len = 20;
     for (uint32_t i = 0; i < 20; i++) {
         gps_point& g = s.track[i];
-        g = gps_point{};
+        g = gps_point {};
         g.time = 1563120000000 + 1000 * int64_t(i);
-        g.pos_local = {10.0 * i - 120, 0.5 * i, 200.0 - 10 * i};
-        g.vel_local = {10, 1, -10.0 - i};
+        g.pos_local = { 10.0 * i - 120, 0.5 * i, 200.0 - 10 * i };
+        g.vel_local = { 10, 1, -10.0 - i };
         g.hacc = 1.5f;
         g.vacc = 2.5f;
         g.sacc = 0.5f;
@@ -63,7 +63,7 @@ std::vector<series_view> all_series(const plot& p)
 {
     std::vector<series_view> out;
     for (const series* s = p.series.get(); s; s = s->next.get())
-        out.push_back({s});
+        out.push_back({ s });
     return out;
 }
 
@@ -95,20 +95,20 @@ TEST(plot_catalogue, titles_labels_and_options_in_both_unit_systems)
         const char* x_label;
         const char* y_label;
     };
-    for (bool metric : {false, true}) {
+    for (bool metric : { false, true }) {
         SCOPED_TRACE(metric ? "metric" : "imperial");
         const std::string len = metric ? "meters" : "feet";
         const std::string spd = metric ? "km/h" : "mph";
         expect all[] = {
-            {plot_gps_accuracy(&s, metric, false), "GPS accuracy", "time (s)",
-             metric ? "(meters, km/h, number of satellites)" : "(feet, mph, number of satellites)"},
-            {plot_dive_angle(&s, metric, false), "dive angle", nullptr, "dive angle (deg)"},
-            {plot_dive_speed(&s, metric, false), "speed during dive", nullptr, nullptr},
-            {plot_heading(&s, metric, false), "heading", nullptr, "heading (deg)"},
-            {plot_overhead(&s, no_pond, metric, false), "overhead view of flight path", nullptr, nullptr},
-            {plot_side_view(&s, metric, false), "side view of flight path", nullptr, nullptr},
-            {plot_swoop_speed(&s, metric), "speed during swoop", nullptr, nullptr},
-            {plot_turn_rate(&s, metric, false), "turn rate", nullptr, "turn rate (deg/sec)"},
+            { plot_gps_accuracy(&s, metric, false), "GPS accuracy", "time (s)",
+                metric ? "(meters, km/h, number of satellites)" : "(feet, mph, number of satellites)" },
+            { plot_dive_angle(&s, metric, false), "dive angle", nullptr, "dive angle (deg)" },
+            { plot_dive_speed(&s, metric, false), "speed during dive", nullptr, nullptr },
+            { plot_heading(&s, metric, false), "heading", nullptr, "heading (deg)" },
+            { plot_overhead(&s, no_pond, metric, false), "overhead view of flight path", nullptr, nullptr },
+            { plot_side_view(&s, metric, false), "side view of flight path", nullptr, nullptr },
+            { plot_swoop_speed(&s, metric), "speed during swoop", nullptr, nullptr },
+            { plot_turn_rate(&s, metric, false), "turn rate", nullptr, "turn rate (deg/sec)" },
         };
         for (const expect& e : all) {
             ASSERT_TRUE(e.p) << e.title;
@@ -135,9 +135,9 @@ TEST(plot_catalogue, titles_labels_and_options_in_both_unit_systems)
         EXPECT_EQ(all[7].p->x_label, height);
 
         // Options: height plots run right to left, the two views keep scale.
-        for (int i : {1, 2, 3, 7})
+        for (int i : { 1, 2, 3, 7 })
             EXPECT_TRUE(all[i].p->x_reversed) << i;
-        for (int i : {0, 4, 5, 6})
+        for (int i : { 0, 4, 5, 6 })
             EXPECT_FALSE(all[i].p->x_reversed) << i;
         EXPECT_TRUE(all[4].p->equal_scale);
         EXPECT_TRUE(all[5].p->equal_scale);
@@ -148,14 +148,15 @@ TEST(plot_catalogue, titles_labels_and_options_in_both_unit_systems)
         EXPECT_EQ(all[6].p->x_step, metric ? 20 : 50);
         EXPECT_EQ(all[6].p->y_step, 10);
         EXPECT_EQ(all[7].p->y_step, 0);
-        for (int i : {1, 2, 3, 7})
+        for (int i : { 1, 2, 3, 7 })
             EXPECT_EQ(all[i].p->x_step, metric ? 50 : 200) << i;
     }
 }
 
 TEST(plot_catalogue, no_swoop_no_plot_except_an_overhead_view_of_a_pond)
 {
-    const std::vector<vec3> pond = {{-10, 10, 0}, {40, 10, 0}, {40, -10, 0}, {-10, 10, 0}, {0, 0, 0}};
+    const std::vector<vec3> pond
+        = { { -10, 10, 0 }, { 40, 10, 0 }, { 40, -10, 0 }, { -10, 10, 0 }, { 0, 0, 0 } };
     EXPECT_FALSE(plot_gps_accuracy(nullptr, false, false));
     EXPECT_FALSE(plot_dive_angle(nullptr, false, false));
     EXPECT_FALSE(plot_dive_speed(nullptr, false, false));
@@ -183,8 +184,8 @@ TEST(plot_catalogue, series_of_the_accuracy_and_dive_speed_plots)
     auto p = plot_gps_accuracy(&s, false, false);
     auto v = all_series(*p);
     ASSERT_EQ(v.size(), 4u);
-    const char* labels[] = {"horz_acc", "vert_acc", "speed_acc", "satellites"};
-    const uint32_t colors[] = {plot_blue, plot_green, plot_red, plot_purple};
+    const char* labels[] = { "horz_acc", "vert_acc", "speed_acc", "satellites" };
+    const uint32_t colors[] = { plot_blue, plot_green, plot_red, plot_purple };
     for (int i = 0; i < 4; i++) {
         EXPECT_EQ(v[i].label(), labels[i]);
         EXPECT_EQ(v[i].s->color, colors[i]);
@@ -227,16 +228,16 @@ TEST(plot_catalogue, series_of_the_accuracy_and_dive_speed_plots)
 TEST(plot_catalogue, whole_flight_starts_at_the_plane_exit_and_leaves_the_step_to_the_renderer)
 {
     const swoop s = make_swoop();
-    for (bool metric : {false, true}) {
+    for (bool metric : { false, true }) {
         auto turn = plot_dive_angle(&s, metric, false);
         auto whole = plot_dive_angle(&s, metric, true);
         EXPECT_EQ(turn->x_step, metric ? 50 : 200);
         EXPECT_EQ(whole->x_step, 0);
         const double factor = metric ? 1 : ft;
-        EXPECT_DOUBLE_EQ(turn->series->points[0][0], 150 * factor);  // sample 5
+        EXPECT_DOUBLE_EQ(turn->series->points[0][0], 150 * factor); // sample 5
         EXPECT_DOUBLE_EQ(whole->series->points[0][0], 180 * factor); // sample 2
         EXPECT_EQ(whole->series->count, 9u);
-        for (auto* make : {plot_dive_speed, plot_heading, plot_turn_rate}) {
+        for (auto* make : { plot_dive_speed, plot_heading, plot_turn_rate }) {
             EXPECT_EQ(make(&s, metric, true)->x_step, 0);
             EXPECT_EQ(make(&s, metric, false)->x_step, metric ? 50 : 200);
         }
@@ -361,9 +362,9 @@ TEST(plot_catalogue, heading_unwinds_and_splits_around_a_repaired_stretch)
         s.track[i].turn_angle = i == 0 ? 0 : 10;
     }
     s.track[4].turn_angle = 40; // 70, heading 40
-    s.track[5].turn_angle = 0;  // 70, heading 50
-    s.track[6].turn_angle = 0;  // 70, heading 60
-    s.track[7].turn_angle = 0;  // 70, heading 70: back on
+    s.track[5].turn_angle = 0; // 70, heading 50
+    s.track[6].turn_angle = 0; // 70, heading 60
+    s.track[7].turn_angle = 0; // 70, heading 70: back on
     auto chain = series_heading(s, true, false);
     ASSERT_TRUE(chain);
     const series* a = chain.get();
@@ -374,7 +375,7 @@ TEST(plot_catalogue, heading_unwinds_and_splits_around_a_repaired_stretch)
     EXPECT_EQ(a->style, style_line);
     EXPECT_EQ(b->style, style_dashed);
     EXPECT_EQ(c->style, style_line);
-    for (const series* x : {a, b, c}) {
+    for (const series* x : { a, b, c }) {
         EXPECT_EQ(x->color, plot_red);
         EXPECT_EQ(*x->name, s.file);
     }
@@ -474,7 +475,7 @@ TEST(plot_catalogue, a_record_without_samples_gives_empty_series_not_a_crash)
     EXPECT_TRUE(plot_dive_speed(&empty, false, false));
     EXPECT_TRUE(plot_gps_accuracy(&empty, false, false));
     EXPECT_TRUE(plot_overhead(&empty, none, false, false));
-    gps_point g{};
+    gps_point g {};
     marker_overhead(*p, empty, &g, false);
     EXPECT_EQ(marker_of(*p, "empty.csv")->count, 0u);
 }

@@ -20,7 +20,7 @@ std::vector<std::string> names(const plot& p)
 
 std::unique_ptr<series> named(const char* name, int32_t style = style_line)
 {
-    auto s = make_series(style, 0xff0000, {{1, 2}});
+    auto s = make_series(style, 0xff0000, { { 1, 2 } });
     s->name = name;
     return s;
 }
@@ -30,8 +30,8 @@ std::unique_ptr<series> named(const char* name, int32_t style = style_line)
 TEST(nice_step, rounds_the_interval_up_to_2_2_5_5_or_10)
 {
     EXPECT_DOUBLE_EQ(nice_step(100, 10), 10);
-    EXPECT_DOUBLE_EQ(nice_step(20, 10), 2.5);  // 2 itself goes up to 2.5
-    EXPECT_DOUBLE_EQ(nice_step(50, 10), 10);   // 5 itself goes up to 10
+    EXPECT_DOUBLE_EQ(nice_step(20, 10), 2.5); // 2 itself goes up to 2.5
+    EXPECT_DOUBLE_EQ(nice_step(50, 10), 10); // 5 itself goes up to 10
     EXPECT_DOUBLE_EQ(nice_step(3, 10), 0.5);
     EXPECT_DOUBLE_EQ(nice_step(7, 10), 1);
     EXPECT_DOUBLE_EQ(nice_step(12345, 10), 2000);
@@ -53,16 +53,16 @@ TEST(series, grows_by_doubling_and_keeps_its_points)
     EXPECT_EQ(s->count, 0u);
     EXPECT_EQ(s->capacity, 2u);
     for (int i = 0; i < 5; i++)
-        ASSERT_TRUE(series_add_point(*s, {double(i), double(-i)}));
+        ASSERT_TRUE(series_add_point(*s, { double(i), double(-i) }));
     EXPECT_EQ(s->count, 5u);
     EXPECT_EQ(s->capacity, 8u);
     EXPECT_EQ(s->points[4][0], 4);
     EXPECT_EQ(s->points[4][1], -4);
 
     auto empty = series_new(0); // no room at all still grows
-    ASSERT_TRUE(series_add_point(*empty, {1, 1}));
+    ASSERT_TRUE(series_add_point(*empty, { 1, 1 }));
     EXPECT_EQ(empty->capacity, 1u);
-    ASSERT_TRUE(series_add_point(*empty, {2, 2}));
+    ASSERT_TRUE(series_add_point(*empty, { 2, 2 }));
     EXPECT_EQ(empty->capacity, 2u);
 }
 
@@ -78,7 +78,7 @@ TEST(plot, appends_series_and_whole_chains_in_order)
     plot_add_series(*p, std::move(chain));
     plot_add_series(*p, nullptr);
     plot_add_series(*p, named("d"));
-    EXPECT_EQ(names(*p), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(names(*p), (std::vector<std::string> { "a", "b", "c", "d" }));
     plot_free(p);
     EXPECT_FALSE(p);
     plot_free(p); // none is accepted
@@ -91,10 +91,10 @@ TEST(plot, removes_every_series_of_a_name)
     plot_add_series(*p, named("x"));
     plot_add_series(*p, named("a"));
     plot_add_series(*p, named("x"));
-    plot_add_series(*p, make_series(style_line, 0, {{0, 0}})); // unnamed
+    plot_add_series(*p, make_series(style_line, 0, { { 0, 0 } })); // unnamed
     plot_add_series(*p, named("x"));
     plot_remove_series(*p, "x");
-    EXPECT_EQ(names(*p), (std::vector<std::string>{"a", "-"}));
+    EXPECT_EQ(names(*p), (std::vector<std::string> { "a", "-" }));
     plot_remove_series(*p, "nothing");
     EXPECT_EQ(names(*p).size(), 2u);
 }
@@ -103,7 +103,7 @@ TEST(plot_set_marker, adds_moves_and_empties_the_named_marker)
 {
     auto p = plot_new();
     plot_add_series(*p, named("run.csv")); // the swoop's line, same name but not a marker
-    const vec2 a{10, 20};
+    const vec2 a { 10, 20 };
     series* m = plot_set_marker(*p, "run.csv", &a);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->style, style_marker);
@@ -113,7 +113,7 @@ TEST(plot_set_marker, adds_moves_and_empties_the_named_marker)
     ASSERT_EQ(m->count, 1u);
     EXPECT_EQ(names(*p).size(), 2u);
 
-    const vec2 b{30, 40};
+    const vec2 b { 30, 40 };
     EXPECT_EQ(plot_set_marker(*p, "run.csv", &b), m);
     ASSERT_EQ(m->count, 1u);
     EXPECT_EQ(m->points[0][0], 30);
@@ -126,7 +126,7 @@ TEST(plot_set_marker, adds_moves_and_empties_the_named_marker)
     series* other = plot_set_marker(*p, "other.csv", nullptr);
     ASSERT_TRUE(other);
     EXPECT_EQ(other->count, 0u);
-    EXPECT_EQ(names(*p), (std::vector<std::string>{"run.csv", "run.csv", "other.csv"}));
+    EXPECT_EQ(names(*p), (std::vector<std::string> { "run.csv", "run.csv", "other.csv" }));
 }
 
 TEST(plot_axis_ticks, labels_whole_steps_only_and_reports_zero_as_zero)

@@ -27,9 +27,11 @@ plot_layout layout_of(const plot& p, int cell = 0, int width = 1000, int height 
 vec2 device(const plot& p, const plot_layout& l, double x, double y)
 {
     const double kx = l.area_width / (l.x_max - l.x_min), ky = l.area_height / (l.y_max - l.y_min);
-    const double dx = p.x_reversed ? l.area_left + l.area_width - (x - l.x_min) * kx : l.area_left + (x - l.x_min) * kx;
-    const double dy = p.y_down ? l.area_top + (y - l.y_min) * ky : l.area_top + l.area_height - (y - l.y_min) * ky;
-    return {dx, dy};
+    const double dx
+        = p.x_reversed ? l.area_left + l.area_width - (x - l.x_min) * kx : l.area_left + (x - l.x_min) * kx;
+    const double dy
+        = p.y_down ? l.area_top + (y - l.y_min) * ky : l.area_top + l.area_height - (y - l.y_min) * ky;
+    return { dx, dy };
 }
 
 bool is_grey(uint32_t c)
@@ -55,7 +57,7 @@ TEST(plot_layout, no_series_gives_0_to_100_widened_and_rounded_to_half_steps)
 TEST(plot_layout, one_point_gets_the_substitute_span_of_100)
 {
     auto p = plot_new();
-    plot_add_series(*p, make_series(style_line, 0, {{30, -7}}));
+    plot_add_series(*p, make_series(style_line, 0, { { 30, -7 } }));
     const plot_layout l = layout_of(*p);
     EXPECT_DOUBLE_EQ(l.x_min, 25); // 28 down to a multiple of 5
     EXPECT_DOUBLE_EQ(l.x_max, 35); // 32 up
@@ -68,9 +70,9 @@ TEST(plot_layout, ranges_cover_every_point_of_every_series_and_fixed_steps_hold)
     auto p = plot_new();
     p->x_step = 50;
     p->y_step = 45;
-    plot_add_series(*p, make_series(style_line, 0, {{100, 10}, {-120, 400}}));
+    plot_add_series(*p, make_series(style_line, 0, { { 100, 10 }, { -120, 400 } }));
     plot_add_series(*p, make_series(style_dots, 0, {}));
-    plot_add_series(*p, make_series(style_dots, 0, {{900, -30}, {NAN, 5000}}));
+    plot_add_series(*p, make_series(style_dots, 0, { { 900, -30 }, { NAN, 5000 } }));
     const plot_layout l = layout_of(*p);
     EXPECT_DOUBLE_EQ(l.x_step, 50);
     EXPECT_DOUBLE_EQ(l.y_step, 45);
@@ -102,11 +104,11 @@ TEST(plot_layout, cells_line_width_and_font_size_follow_the_clip_area)
     EXPECT_DOUBLE_EQ(l.cell_x, 300);
     EXPECT_DOUBLE_EQ(l.cell_y, 0);
 
-    for (int cell : {0, 14, -1}) {
+    for (int cell : { 0, 14, -1 }) {
         l = layout_of(*p, cell, 900, 600);
         EXPECT_DOUBLE_EQ(l.cell_width, 900);
         EXPECT_DOUBLE_EQ(l.line_width, 1); // capped
-        EXPECT_DOUBLE_EQ(l.font_size, 12);  // capped
+        EXPECT_DOUBLE_EQ(l.font_size, 12); // capped
     }
 
     // The cell is taken from the clip, wherever it lies.
@@ -124,7 +126,7 @@ TEST(plot_layout, equal_scale_gives_both_axes_the_same_units_per_length)
 {
     auto p = plot_new();
     p->equal_scale = true;
-    plot_add_series(*p, make_series(style_line, 0, {{-50, -20}, {250, 40}}));
+    plot_add_series(*p, make_series(style_line, 0, { { -50, -20 }, { 250, 40 } }));
     const plot_layout l = layout_of(*p, 0, 1100, 850);
     const double kx = l.area_width / (l.x_max - l.x_min), ky = l.area_height / (l.y_max - l.y_min);
     EXPECT_NEAR(kx, ky, 1e-9);
@@ -139,14 +141,14 @@ TEST(plot_layout, equal_scale_keeps_at_least_one_interval_on_a_short_axis)
 {
     auto flat = plot_new();
     flat->equal_scale = true;
-    plot_add_series(*flat, make_series(style_line, 0, {{0, 0}, {100, 5}})); // 12 * 5 / 100 < 1
+    plot_add_series(*flat, make_series(style_line, 0, { { 0, 0 }, { 100, 5 } })); // 12 * 5 / 100 < 1
     plot_layout l = layout_of(*flat);
     EXPECT_DOUBLE_EQ(l.y_step, 10); // nice_step(5, 1)
     EXPECT_GT(l.area_height, 0);
 
     auto narrow = plot_new();
     narrow->equal_scale = true;
-    plot_add_series(*narrow, make_series(style_line, 0, {{0, 0}, {1, 100}})); // 10 * 1 / 100 < 1
+    plot_add_series(*narrow, make_series(style_line, 0, { { 0, 0 }, { 1, 100 } })); // 10 * 1 / 100 < 1
     l = layout_of(*narrow);
     EXPECT_DOUBLE_EQ(l.x_step, 1); // nice_step(1, 1)
     EXPECT_GT(l.area_width, 0);
@@ -230,8 +232,8 @@ TEST(plot_render, pdf_surface_is_not_snapped)
         EXPECT_TRUE(plot_compute_layout(cr.get(), *p, 0).vector);
         plot_render(cr.get(), p.get(), 0);
     }
-    const test_support::run_result r =
-        test_support::run_program("/usr/bin/pdftocairo", {"-png", "-r", "144", "-singlefile", pdf, dir.file("page")});
+    const test_support::run_result r = test_support::run_program(
+        "/usr/bin/pdftocairo", { "-png", "-r", "144", "-singlefile", pdf, dir.file("page") });
     if (r.status != 0)
         GTEST_SKIP() << "pdftocairo (poppler-utils) is needed to rasterise the PDF: " << r.err;
     plot_test::surface_ptr png(cairo_image_surface_create_from_png(dir.file("page.png").c_str()));
@@ -256,9 +258,9 @@ TEST(plot_render, x_reversed_and_y_down_move_the_points)
         auto p = plot_new();
         p->x_reversed = flags & 1;
         p->y_down = flags & 2;
-        auto red_dot = make_series(style_dots, 0xff0000, {{0, 0}});
+        auto red_dot = make_series(style_dots, 0xff0000, { { 0, 0 } });
         red_dot->radius = 3;
-        auto blue_dot = make_series(style_dots, 0x0000ff, {{100, 100}});
+        auto blue_dot = make_series(style_dots, 0x0000ff, { { 100, 100 } });
         blue_dot->radius = 3;
         plot_add_series(*p, std::move(red_dot));
         plot_add_series(*p, std::move(blue_dot));
@@ -269,7 +271,7 @@ TEST(plot_render, x_reversed_and_y_down_move_the_points)
         EXPECT_EQ(pixel(c.surface.get(), int(r[0]), int(r[1])), 0xff0000u) << flags;
         EXPECT_EQ(pixel(c.surface.get(), int(b[0]), int(b[1])), 0x0000ffu) << flags;
         // Where the point is in the unflipped view.
-        const bool red_left = r[0] < 400, red_low = r[1] > 400;
+        const bool red_left = r[0]<400, red_low = r[1]> 400;
         EXPECT_EQ(red_left, !p->x_reversed) << flags;
         EXPECT_EQ(red_low, !p->y_down) << flags;
     }
@@ -279,12 +281,12 @@ TEST(plot_render, legend_only_for_labelled_series)
 {
     // With h = 1000 the legend box (padding included) starts at (110, 90).
     auto p = plot_new();
-    plot_add_series(*p, make_series(style_line, 0xff0000, {{0, 0}, {100, 50}}));
+    plot_add_series(*p, make_series(style_line, 0xff0000, { { 0, 0 }, { 100, 50 } }));
     canvas c(1000, 1000);
     plot_render(c.cr.get(), p.get(), 0);
     EXPECT_EQ(pixel(c.surface.get(), 111, 91), white);
 
-    auto labelled = make_series(style_line, 0x0000ff, {{0, 100}, {100, 60}});
+    auto labelled = make_series(style_line, 0x0000ff, { { 0, 100 }, { 100, 60 } });
     labelled->label = "z-axis";
     plot_add_series(*p, std::move(labelled));
     plot_render(c.cr.get(), p.get(), 0);
@@ -306,8 +308,8 @@ TEST(plot_render, legend_only_for_labelled_series)
 TEST(plot_render, marker_star_is_drawn_and_emptied)
 {
     auto p = plot_new();
-    plot_add_series(*p, make_series(style_line, 0xff0000, {{0, 0}, {100, 100}}));
-    const vec2 at{33, 67};
+    plot_add_series(*p, make_series(style_line, 0xff0000, { { 0, 0 }, { 100, 100 } }));
+    const vec2 at { 33, 67 };
     plot_set_marker(*p, "run.csv", &at)->radius = 5; // data units: a big star
     canvas c(900, 900);
     plot_render(c.cr.get(), p.get(), 0);
@@ -315,12 +317,12 @@ TEST(plot_render, marker_star_is_drawn_and_emptied)
     const vec2 d = device(*p, l, 33, 67);
     const double q = 2 * 5 * l.area_width / (l.x_max - l.x_min); // tips q from the centre
     EXPECT_EQ(pixel(c.surface.get(), int(d[0]), int(d[1])), 0x00b0b0u);
-    EXPECT_EQ(pixel(c.surface.get(), int(d[0]), int(d[1] - q / 2)), 0x00b0b0u);                // upper arm
-    EXPECT_EQ(pixel(c.surface.get(), int(d[0] + q / 2), int(d[1])), 0x00b0b0u);                // right arm
+    EXPECT_EQ(pixel(c.surface.get(), int(d[0]), int(d[1] - q / 2)), 0x00b0b0u); // upper arm
+    EXPECT_EQ(pixel(c.surface.get(), int(d[0] + q / 2), int(d[1])), 0x00b0b0u); // right arm
     EXPECT_EQ(pixel(c.surface.get(), int(d[0] + 0.6 * q), int(d[1] - 0.6 * q)), white); // between tips
-    EXPECT_EQ(cairo_surface_write_to_png(c.surface.get(),
-                                         (test_support::output_dir("plot") + "/marker.png").c_str()),
-              CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_surface_write_to_png(
+                  c.surface.get(), (test_support::output_dir("plot") + "/marker.png").c_str()),
+        CAIRO_STATUS_SUCCESS);
 
     plot_set_marker(*p, "run.csv", nullptr);
     plot_render(c.cr.get(), p.get(), 0);
@@ -336,7 +338,7 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
     for (int32_t style = 0; style <= 7; style++) {
         auto s = make_series(style, 0x1010e0, {});
         for (int i = 0; i <= 10; i++)
-            series_add_point(*s, {i * 10.0 + 5, style * 10.0 + (i % 2) * 4});
+            series_add_point(*s, { i * 10.0 + 5, style * 10.0 + (i % 2) * 4 });
         s->label = "style " + std::to_string(style);
         plot_add_series(*p, std::move(s));
     }
@@ -354,7 +356,7 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
     // Style 7 is unknown: its points stay white.
     const vec2 none = device(*p, l, 55, 74);
     EXPECT_EQ(pixel(c.surface.get(), int(none[0]), int(none[1])), white);
-    EXPECT_EQ(cairo_surface_write_to_png(c.surface.get(),
-                                         (test_support::output_dir("plot") + "/every_style.png").c_str()),
-              CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_surface_write_to_png(
+                  c.surface.get(), (test_support::output_dir("plot") + "/every_style.png").c_str()),
+        CAIRO_STATUS_SUCCESS);
 }

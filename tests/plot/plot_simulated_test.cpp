@@ -26,7 +26,7 @@ constexpr double pi = 3.141592653589793;
 struct course {
     walk_options walk;
     sim_walk gate;
-    frame_matrix matrix{};
+    frame_matrix matrix {};
 };
 
 const course& the_course()
@@ -117,15 +117,15 @@ std::vector<std::unique_ptr<plot>> eight_plots(const swoop& s, const std::vector
     return plots;
 }
 
-const char* const plot_names[8] = {"overhead", "side",     "dive_speed", "swoop_speed",
-                                   "dive_angle", "accuracy", "turn_rate", "heading"};
+const char* const plot_names[8]
+    = { "overhead", "side", "dive_speed", "swoop_speed", "dive_angle", "accuracy", "turn_rate", "heading" };
 
 void add_overlay(std::vector<std::unique_ptr<plot>>& plots, const swoop& o, bool metric)
 {
-    std::unique_ptr<series> made[8] = {
-        series_overhead(o, metric, false),  series_side_view(o, metric, false), series_dive_speed(o, metric, false),
-        series_swoop_speed(o, metric),      series_dive_angle(o, metric, false), series_gps_accuracy(o, metric, false),
-        series_turn_rate(o, metric, false), series_heading(o, metric, false)};
+    std::unique_ptr<series> made[8] = { series_overhead(o, metric, false), series_side_view(o, metric, false),
+        series_dive_speed(o, metric, false), series_swoop_speed(o, metric),
+        series_dive_angle(o, metric, false), series_gps_accuracy(o, metric, false),
+        series_turn_rate(o, metric, false), series_heading(o, metric, false) };
     for (int i = 0; i < 8; i++) {
         ASSERT_TRUE(made[i]);
         for (series* x = made[i].get(); x; x = x->next.get())
@@ -166,7 +166,7 @@ int coloured_pixels(cairo_surface_t* s, int x0, int y0, int w, int h)
 void write_png(cairo_surface_t* s, const std::string& name)
 {
     EXPECT_EQ(cairo_surface_write_to_png(s, (test_support::output_dir("plot") + "/" + name).c_str()),
-              CAIRO_STATUS_SUCCESS);
+        CAIRO_STATUS_SUCCESS);
 }
 
 } // namespace
@@ -232,7 +232,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
 
     // Four others as grey overlays, markers 1.5 s after the entry gate.
     std::vector<analysed> others;
-    const double turns[4] = {450, 270, 630, 180};
+    const double turns[4] = { 450, 270, 630, 180 };
     for (int k = 0; k < 4; k++) {
         swoop_options o = base_options();
         o.seed = 40 + k;
@@ -247,7 +247,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
         ASSERT_EQ(err, nullptr) << err;
     }
 
-    for (bool metric : {false, true}) {
+    for (bool metric : { false, true }) {
         auto plots = eight_plots(s, pond, metric);
         for (const analysed& o : others)
             add_overlay(plots, *o.s, metric);
@@ -257,7 +257,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
         const char* unit = metric ? "metric" : "imperial";
 
         // Nine to a page: the desktop program's cell codes.
-        const int nine[8] = {5, 8, 6, 9, 11, 12, 7, 10};
+        const int nine[8] = { 5, 8, 6, 9, 11, 12, 7, 10 };
         canvas page(1370, 980);
         cairo_set_source_rgb(page.cr.get(), 1, 1, 1);
         cairo_paint(page.cr.get());
@@ -265,18 +265,21 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
             plot_render(page.cr.get(), plots[i].get(), nine[i]);
         for (int i = 0; i < 8; i++) {
             const int k = nine[i] - 5;
-            EXPECT_GT(coloured_pixels(page.surface.get(), (k % 3) * 1370 / 3, (k / 3) * 980 / 3, 1370 / 3, 980 / 3), 100)
+            EXPECT_GT(
+                coloured_pixels(page.surface.get(), (k % 3) * 1370 / 3, (k / 3) * 980 / 3, 1370 / 3, 980 / 3),
+                100)
                 << plot_names[i];
         }
         write_png(page.surface.get(), std::string("page9_") + unit + ".png");
 
         // Four to a page.
-        const int four[8] = {1, 3, 2, 4, 1, 3, 2, 4};
+        const int four[8] = { 1, 3, 2, 4, 1, 3, 2, 4 };
         for (int half = 0; half < 2; half++) {
             canvas quarter(1100, 850);
             for (int i = 4 * half; i < 4 * half + 4; i++)
                 plot_render(quarter.cr.get(), plots[i].get(), four[i]);
-            write_png(quarter.surface.get(), std::string("page4_") + std::to_string(half + 1) + "_" + unit + ".png");
+            write_png(quarter.surface.get(),
+                std::string("page4_") + std::to_string(half + 1) + "_" + unit + ".png");
         }
     }
 

@@ -28,8 +28,8 @@ struct canvas {
     surface_ptr surface;
     context_ptr cr;
     canvas(int width, int height)
-        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)),
-          cr(cairo_create(surface.get()))
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height))
+        , cr(cairo_create(surface.get()))
     {
     }
 };
@@ -45,9 +45,18 @@ inline uint32_t pixel(cairo_surface_t* s, int x, int y)
     return v & 0xffffff;
 }
 
-inline int red(uint32_t c) { return int((c >> 16) & 0xff); }
-inline int green(uint32_t c) { return int((c >> 8) & 0xff); }
-inline int blue(uint32_t c) { return int(c & 0xff); }
+inline int red(uint32_t c)
+{
+    return int((c >> 16) & 0xff);
+}
+inline int green(uint32_t c)
+{
+    return int((c >> 8) & 0xff);
+}
+inline int blue(uint32_t c)
+{
+    return int(c & 0xff);
+}
 
 // A series of the given style and colour holding the points.
 inline std::unique_ptr<series> make_series(int32_t style, uint32_t color, std::initializer_list<vec2> points)

@@ -213,3 +213,82 @@ TEST(report, record_without_samples_has_no_report)
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "no points found in track");
 }
+
+// --- golden reports of simulated jumps ---------------------------------------------
+//
+// Each jump is written as a logger file, loaded and analysed in the course
+// frame like the command-line tool does, and its reports are compared with
+// tests/data/swoop/<name>.imperial.txt and .metric.txt byte for byte.
+// SKIMRA_UPDATE_GOLDEN=1 rewrites them (check the figures against the
+// simulator's truth before keeping them).
+
+#include <cstdlib>
+
+#include "tests/support/test_support.h"
+#include "tools/track_sim/track_sim.h"
+
+namespace {
+
+struct golden_case {
+    const char* name;
+    swoop_options options;
+    uint32_t time_aloft; // ms, 0 = not given
+};
+
+std::vector<golden_case> golden_cases()
+{
+    std::vector<golden_case> cases;
+    swoop_options o;
+    o.seed = 71;
+    cases.push_back({"swoop-270-right", o, 0});
+
+    o = swoop_options{};
+    o.seed = 72;
+    o.turn_degrees = 450;
+    o.right_turn = false;
+    o.entry_y = -6;
+    o.climb_start = 900;
+    cases.push_back({"swoop-450-left-time-aloft", o, 5200});
+
+    o = swoop_options{};
+    o.seed = 73;
+    o.carve = true;
+    o.theta = 0.04;
+    o.rate = 10;
+    cases.push_back({"swoop-carve-left", o, 0});
+
+    o = swoop_options{};
+    o.seed = 74;
+    o.reverse = true;
+    o.entry_y = 18;
+    o.walk_away = 8;
+    cases.push_back({"swoop-reversed-missed-gate", o, 0});
+    return cases;
+}
+
+} // namespace
+
+TEST(report, golden_reports_of_simulated_jumps)
+{
+    const bool update = std::getenv("SKIMRA_UPDATE_GOLDEN") != nullptr;
+    test_support::temp_dir dir;
+    for (const golden_case& c : golden_cases()) {
+        const sim_swoop sim = generate_swoop(c.options);
+        const std::string path = dir.file(std::string(c.name) + ".csv");
+        const char* err = nullptr;
+        ASSERT_TRUE(write_track(path.c_str(), sim.samples, sim_dialect::field_names, &err)) << err;
+        std::unique_ptr<swoop> s = swoop_new(path.c_str(), &err);
+        ASSERT_TRUE(s) << err;
+        s->time_aloft = c.time_aloft;
+        swoop_analyse(*s, 0, &sim.truth.course_matrix, c.options.carve ? c.options.theta : 0, &err);
+        ASSERT_EQ(err, nullptr) << c.name << ": " << err;
+        for (bool metric : {false, true}) {
+            const std::string text = report(*s, metric);
+            const std::string golden =
+                test_support::data_file(std::string("swoop/") + c.name + (metric ? ".metric.txt" : ".imperial.txt"));
+            if (update)
+                test_support::write_file(golden, text);
+            EXPECT_EQ(text, test_support::read_file(golden)) << golden;
+        }
+    }
+}

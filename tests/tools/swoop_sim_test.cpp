@@ -195,6 +195,22 @@ TEST(swoop_sim, reversed_run_flies_against_the_course_frame)
     EXPECT_NEAR(at_time(course, sw.truth.entry_gate_time, y_of), -3.0, 0.05);
 }
 
+TEST(swoop_sim, swoop_beside_the_course_misses_the_gate)
+{
+    swoop_options o = exact_swoop();
+    o.entry_y = 300.0;
+    sim_swoop sw = generate_swoop(o);
+    EXPECT_FALSE(sw.truth.entry_gate);
+    EXPECT_NEAR(sw.truth.entry_gate_y, 300.0, 1e-6);
+    EXPECT_NEAR(sw.truth.bottom_pos[1], 300.0, 0.01);
+    std::vector<gps_point> s = run_frame(sw);
+    for (const gps_point& p : s) {
+        if (p.time > sw.truth.top_of_turn_time) {
+            EXPECT_GT(std::fabs(p.pos_local[1]), 150.0);
+        }
+    }
+}
+
 TEST(swoop_sim, speed_course_run_follows_the_arc_through_the_exit_gate)
 {
     for (bool right : {false, true}) {
@@ -251,6 +267,12 @@ TEST(swoop_sim, false_start_dips_and_climbs_on_before_the_exit)
     k = sample_at(s, t.plane_exit_time + 200);
     j = sample_at(s, t.plane_exit_time + 1700);
     EXPECT_GT((s[k].vel_local[2] - s[j].vel_local[2]) / 1.5 * 2.23693629, 12.0);
+    // The height lost in the dip is climbed back: the jump still exits at the
+    // planned height and ends on the ground, not under it (once 36 m below).
+    for (const gps_point& p : s)
+        ASSERT_GE(p.pos_local[2], 0.0);
+    EXPECT_NEAR(at_time(s, t.plane_exit_time, z_of), o.exit_height, 3.0);
+    EXPECT_NEAR(at_time(s, t.stop_time, z_of), o.carry_height, 0.5);
 }
 
 TEST(swoop_sim, rates_drops_and_walking_away)

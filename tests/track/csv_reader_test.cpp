@@ -13,7 +13,8 @@ using test_support::write_file;
 
 const char* const header = "time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,heading,cAcc,gpsFix,numSV";
 const char* const units = ",(deg),(deg),(m),(m/s),(m/s),(m/s),(m),(m),(m/s),(deg),(deg),,";
-const char* const row_a = "2019-07-14T16:02:31.400Z,47.1234567,8.7654321,456.789,-1.25,2.5,-0.75,1.5,2.25,0.5,123.4,1.5,3,14";
+const char* const row_a
+    = "2019-07-14T16:02:31.400Z,47.1234567,8.7654321,456.789,-1.25,2.5,-0.75,1.5,2.25,0.5,123.4,1.5,3,14";
 const char* const row_b = "2019-07-14T16:02:31.600Z,47.25,8.5,450.5,-1.5,2.75,-1,1.75,2.5,0.25,120,1,3,15";
 const int64_t row_a_time = 1563120151400; // 2019-07-14T16:02:31.400 read as UTC
 
@@ -67,14 +68,14 @@ void expect_same_raw(const gps_point& a, const gps_point& b)
 
 TEST(csv_reader, field_name_dialect_fills_every_raw_field)
 {
-    read_result r = read_text(field_file({row_a, row_b}));
+    read_result r = read_text(field_file({ row_a, row_b }));
     ASSERT_EQ(r.err, "");
     ASSERT_EQ(r.track.count, 2u);
     EXPECT_EQ(r.track.capacity, 4096u);
     const gps_point& p = r.track.gps_points[0];
     EXPECT_EQ(p.time, row_a_time);
-    EXPECT_EQ(p.pos_wgs84, (vec3{47.1234567, 8.7654321, 456.789}));
-    EXPECT_EQ(p.vel_ltp, (vec3{-1.25, 2.5, -0.75}));
+    EXPECT_EQ(p.pos_wgs84, (vec3 { 47.1234567, 8.7654321, 456.789 }));
+    EXPECT_EQ(p.vel_ltp, (vec3 { -1.25, 2.5, -0.75 }));
     EXPECT_EQ(p.hacc, 1.5f);
     EXPECT_EQ(p.vacc, 2.25f);
     EXPECT_EQ(p.sacc, 0.5f);
@@ -97,23 +98,24 @@ TEST(csv_reader, record_dialect_reads_gnss_rows_after_the_column_line)
     read_result r = read_text(content, true);
     ASSERT_EQ(r.err, "");
     ASSERT_EQ(r.track.count, 2u);
-    read_result f = read_text(field_file({row_a, row_b}));
+    read_result f = read_text(field_file({ row_a, row_b }));
     expect_same_raw(r.track.gps_points[0], f.track.gps_points[0]);
     expect_same_raw(r.track.gps_points[1], f.track.gps_points[1]);
 }
 
 TEST(csv_reader, line_ends_read_alike_and_blank_lines_are_skipped)
 {
-    read_result lf = read_text(field_file({row_a, "", row_b}, "\n"));
+    read_result lf = read_text(field_file({ row_a, "", row_b }, "\n"));
     ASSERT_EQ(lf.err, "");
     ASSERT_EQ(lf.track.count, 2u);
-    for (const char* end : {"\r\n", "\r", "\n\r"}) {
+    for (const char* end : { "\r\n", "\r", "\n\r" }) {
         SCOPED_TRACE(testing::PrintToString(std::string(end)));
-        for (bool record : {false, true}) {
-            std::string content = record ? lines({std::string("$COL,GNSS,") + header, std::string("$GNSS,") + row_a,
-                                                  "", std::string("$GNSS,") + row_b},
-                                                 end)
-                                         : field_file({row_a, "", row_b}, end);
+        for (bool record : { false, true }) {
+            std::string content = record
+                ? lines({ std::string("$COL,GNSS,") + header, std::string("$GNSS,") + row_a, "",
+                            std::string("$GNSS,") + row_b },
+                    end)
+                : field_file({ row_a, "", row_b }, end);
             read_result r = read_text(content, record);
             ASSERT_EQ(r.err, "");
             ASSERT_EQ(r.track.count, 2u);
@@ -125,7 +127,7 @@ TEST(csv_reader, line_ends_read_alike_and_blank_lines_are_skipped)
 
 TEST(csv_reader, complete_last_line_without_line_end_is_read)
 {
-    read_result r = read_text(field_file({row_a}) + row_b);
+    read_result r = read_text(field_file({ row_a }) + row_b);
     ASSERT_EQ(r.err, "");
     EXPECT_EQ(r.track.count, 2u);
     read_result g = read_text(std::string("$COL,GNSS,") + header + "\r\n$GNSS," + row_a, true);
@@ -138,13 +140,13 @@ TEST(csv_reader, complete_last_line_without_line_end_is_read)
 TEST(csv_reader, cut_last_line_is_dropped)
 {
     std::string b(row_b);
-    for (size_t cut : {size_t{10}, size_t{23}, b.find(",8.5") + 2, b.rfind(',')}) {
+    for (size_t cut : { size_t { 10 }, size_t { 23 }, b.find(",8.5") + 2, b.rfind(',') }) {
         SCOPED_TRACE(b.substr(0, cut));
-        read_result r = read_text(field_file({row_a}) + b.substr(0, cut));
+        read_result r = read_text(field_file({ row_a }) + b.substr(0, cut));
         ASSERT_EQ(r.err, "");
         EXPECT_EQ(r.track.count, 1u);
-        read_result g = read_text(std::string("$COL,GNSS,") + header + "\n$GNSS," + row_a + "\n$GNSS," + b.substr(0, cut),
-                                  true);
+        read_result g = read_text(
+            std::string("$COL,GNSS,") + header + "\n$GNSS," + row_a + "\n$GNSS," + b.substr(0, cut), true);
         ASSERT_EQ(g.err, "");
         EXPECT_EQ(g.track.count, 1u);
     }
@@ -157,17 +159,17 @@ TEST(csv_reader, incomplete_lines_with_line_end_behave_as_before)
     // Fewer fields: counted, the missing columns 0 (even in a slot that an
     // abandoned longer row filled before).
     std::string longer = std::string(row_b) + ",extra";
-    read_result r = read_text(field_file({row_a, longer, "2019-07-14T16:02:32.000Z,47.5"}));
+    read_result r = read_text(field_file({ row_a, longer, "2019-07-14T16:02:32.000Z,47.5" }));
     ASSERT_EQ(r.err, "");
     ASSERT_EQ(r.track.count, 2u);
     const gps_point& p = r.track.gps_points[1];
-    EXPECT_EQ(p.pos_wgs84, (vec3{47.5, 0, 0}));
-    EXPECT_EQ(p.vel_ltp, (vec3{0, 0, 0}));
+    EXPECT_EQ(p.pos_wgs84, (vec3 { 47.5, 0, 0 }));
+    EXPECT_EQ(p.vel_ltp, (vec3 { 0, 0, 0 }));
     EXPECT_EQ(p.hacc, 0.0f);
     EXPECT_EQ(p.numsv, 0);
     // A cut time field with a line end, or anywhere but the last line, fails.
-    EXPECT_EQ(read_text(field_file({row_a, "2019-07-14T16:0"})).err, "invalid time field");
-    EXPECT_EQ(read_text(field_file({"2019-07-14T16:0"}) + row_a).err, "invalid time field");
+    EXPECT_EQ(read_text(field_file({ row_a, "2019-07-14T16:0" })).err, "invalid time field");
+    EXPECT_EQ(read_text(field_file({ "2019-07-14T16:0" }) + row_a).err, "invalid time field");
 }
 
 TEST(csv_reader, line_length_limit_is_32767_bytes_with_line_end)
@@ -177,20 +179,23 @@ TEST(csv_reader, line_length_limit_is_32767_bytes_with_line_end)
         std::string row = std::string(row_a) + ",";
         return row + std::string(length_with_end - row.size() - end.size(), 'x') + end;
     };
-    for (const std::string end : {"\n", "\r\n"}) {
+    for (const std::string end : { "\n", "\r\n" }) {
         std::string start = pad_header + end + units + end;
         read_result fits = read_text(start + padded_row(32767, end) + row_b + ",x" + end);
         ASSERT_EQ(fits.err, "");
         EXPECT_EQ(fits.track.count, 2u);
-        EXPECT_EQ(read_text(start + padded_row(32768, end) + row_b + end).err, "line length exceeded size of buffer");
+        EXPECT_EQ(read_text(start + padded_row(32768, end) + row_b + end).err,
+            "line length exceeded size of buffer");
     }
     // A last line without line end may use all but one byte of the block.
     std::string start = pad_header + "\n" + units + "\n";
     EXPECT_EQ(read_text(start + padded_row(32767, "")).track.count, 1u);
-    EXPECT_EQ(read_text(start + row_b + ",x\n" + padded_row(32768, "")).err, "line length exceeded size of buffer");
-    EXPECT_EQ(read_text(std::string(40000, 'a') + "\n" + units + "\n" + row_a + "\n").err, "missing field names");
+    EXPECT_EQ(
+        read_text(start + row_b + ",x\n" + padded_row(32768, "")).err, "line length exceeded size of buffer");
+    EXPECT_EQ(
+        read_text(std::string(40000, 'a') + "\n" + units + "\n" + row_a + "\n").err, "missing field names");
     EXPECT_EQ(read_text("$COL,GNSS," + pad_header + "\n$GNSS," + padded_row(32768 - 6, "\n"), true).err,
-              "line length exceeded size of buffer");
+        "line length exceeded size of buffer");
 }
 
 TEST(csv_reader, header_rules)
@@ -203,7 +208,8 @@ TEST(csv_reader, header_rules)
 
     // No gpsFix column: gpsfix is 0; heading and cAcc pass without a word.
     testing::internal::CaptureStdout();
-    read_result r = read_text(with_header("time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,heading,cAcc,numSV,gpsx"));
+    read_result r
+        = read_text(with_header("time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,heading,cAcc,numSV,gpsx"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "WARNING: unknown field (gpsx)\n");
     ASSERT_EQ(r.err, "");
     EXPECT_EQ(r.track.gps_points[0].gpsfix, 0);
@@ -228,7 +234,8 @@ TEST(csv_reader, header_rules)
     EXPECT_EQ(d.track.gps_points[0].pos_wgs84[0], 11.0);
     // A blank units line is still the units line; a blank first line is no header.
     EXPECT_EQ(read_text(std::string(header) + "\n\n" + row_a + "\n").track.count, 1u);
-    EXPECT_EQ(read_text(std::string("\n") + header + "\n" + units + "\n" + row_a + "\n").err, "invalid field names");
+    EXPECT_EQ(read_text(std::string("\n") + header + "\n" + units + "\n" + row_a + "\n").err,
+        "invalid field names");
 }
 
 TEST(csv_reader, file_level_messages)
@@ -236,12 +243,13 @@ TEST(csv_reader, file_level_messages)
     EXPECT_EQ(read_text("").err, "missing field names");
     EXPECT_EQ(read_text(std::string(header) + "\n").err, "missing field units");
     EXPECT_EQ(read_text(field_file({})).err, "no GPS points found");
-    EXPECT_EQ(read_text(field_file({"", ""})).err, "no GPS points found");
+    EXPECT_EQ(read_text(field_file({ "", "" })).err, "no GPS points found");
     EXPECT_EQ(read_text("", true).err, "no GPS points found");
     EXPECT_EQ(read_text(std::string("$GNSS,") + row_a + "\n", true).err, "no GPS points found");
     EXPECT_EQ(read_text(std::string(header) + "\n", true).err, "missing $ prefix");
-    EXPECT_EQ(read_text(std::string("$COL,GNSS,") + header + "\n$GNSS," + row_a + "\n" + row_b + "\n", true).err,
-              "missing $ prefix");
+    EXPECT_EQ(
+        read_text(std::string("$COL,GNSS,") + header + "\n$GNSS," + row_a + "\n" + row_b + "\n", true).err,
+        "missing $ prefix");
 
     gps_track track;
     const char* err = nullptr;
@@ -256,28 +264,30 @@ TEST(csv_reader, file_level_messages)
 TEST(csv_reader, time_field_forms)
 {
     auto time_of = [](const std::string& t) {
-        read_result r = read_text(field_file({t + ",1,2,3,4,5,6,7,8,9,10,11,12,13"}));
+        read_result r = read_text(field_file({ t + ",1,2,3,4,5,6,7,8,9,10,11,12,13" }));
         return r.err.empty() ? std::to_string(r.track.gps_points[0].time) : r.err;
     };
     EXPECT_EQ(time_of("2019-07-14T16:02:31.4005Z"), std::to_string(row_a_time));
     EXPECT_EQ(time_of("2019-07-14T16:02:31.400Zanything"), std::to_string(row_a_time));
     EXPECT_EQ(time_of("2019-07-14T16:02:31Z"), std::to_string(row_a_time - 400));
     EXPECT_EQ(time_of("2019-07-14T16:02:31.9999Z"), std::to_string(row_a_time + 599));
-    EXPECT_EQ(time_of("2019-07-14T16:02:91.5Z"), std::to_string(row_a_time + 60100)); // carried by the conversion
+    EXPECT_EQ(
+        time_of("2019-07-14T16:02:91.5Z"), std::to_string(row_a_time + 60100)); // carried by the conversion
     EXPECT_EQ(time_of("2019-7-14T16:2:31.400Z"), std::to_string(row_a_time));
-    for (const char* bad : {"2019-07-14T16:02:31.4", "2019-07-14 16:02:31.4Z", "2019/07/14T16:02:31Z", "",
-                            "2019-07-14T16:02:.Z", "2019-07-14T16:02:Z", "T16:02:31Z", "-07-14T16:02:31Z", "2019-07-14T16:02:infZ",
-                            "2019-07-14T16:02:1e300Z", "2019-07-14T16:02:31.4 Z"}) {
+    for (const char* bad : { "2019-07-14T16:02:31.4", "2019-07-14 16:02:31.4Z", "2019/07/14T16:02:31Z", "",
+             "2019-07-14T16:02:.Z", "2019-07-14T16:02:Z", "T16:02:31Z", "-07-14T16:02:31Z",
+             "2019-07-14T16:02:infZ", "2019-07-14T16:02:1e300Z", "2019-07-14T16:02:31.4 Z" }) {
         EXPECT_EQ(time_of(bad), "invalid time field") << bad;
     }
 }
 
 TEST(csv_reader, numbers_read_as_strtod_and_never_fail)
 {
-    read_result r = read_text(field_file({"2019-07-14T16:02:31.400Z,, 1.5,+2,1e2,0x10,abc,-inf,3.4e38,1e39,1,2,300,-1"}));
+    read_result r = read_text(
+        field_file({ "2019-07-14T16:02:31.400Z,, 1.5,+2,1e2,0x10,abc,-inf,3.4e38,1e39,1,2,300,-1" }));
     ASSERT_EQ(r.err, "");
     const gps_point& p = r.track.gps_points[0];
-    EXPECT_EQ(p.pos_wgs84, (vec3{0, 1.5, 2}));
+    EXPECT_EQ(p.pos_wgs84, (vec3 { 0, 1.5, 2 }));
     EXPECT_EQ(p.vel_ltp[0], 100.0);
     EXPECT_EQ(p.vel_ltp[1], 16.0);
     EXPECT_EQ(p.vel_ltp[2], 0.0);
@@ -287,13 +297,14 @@ TEST(csv_reader, numbers_read_as_strtod_and_never_fail)
     EXPECT_EQ(p.gpsfix, 300 & 0xff);
     EXPECT_EQ(p.numsv, 255);
     // A decimal comma makes one field more: the row is dropped.
-    EXPECT_EQ(read_text(field_file({row_a, "2019-07-14T16:02:32.400Z,47,8,456,1,2,3,12,5,1,2,0,0,3,14"})).track.count,
-              1u);
+    EXPECT_EQ(read_text(field_file({ row_a, "2019-07-14T16:02:32.400Z,47,8,456,1,2,3,12,5,1,2,0,0,3,14" }))
+                  .track.count,
+        1u);
 }
 
 TEST(csv_reader, samples_keep_file_order_and_duplicates)
 {
-    read_result r = read_text(field_file({row_b, row_a, row_a}));
+    read_result r = read_text(field_file({ row_b, row_a, row_a }));
     ASSERT_EQ(r.track.count, 3u);
     EXPECT_EQ(r.track.gps_points[0].time, row_a_time + 200);
     EXPECT_EQ(r.track.gps_points[1].time, row_a_time);
@@ -318,10 +329,11 @@ TEST(csv_reader, track_grows_from_4096_to_8192)
 TEST(csv_reader, logger_utc_reading_is_taken_as_local_time)
 {
     test_support::scoped_tz tz("Europe/Berlin");
-    read_result r = read_text(field_file({row_a, "2019-01-14T16:02:31.400Z,1,2,3,4,5,6,7,8,9,10,11,12,13"}));
+    read_result r
+        = read_text(field_file({ row_a, "2019-01-14T16:02:31.400Z,1,2,3,4,5,6,7,8,9,10,11,12,13" }));
     ASSERT_EQ(r.err, "");
-    EXPECT_EQ(r.track.gps_points[0].time, row_a_time - 2 * 3600 * 1000);                 // summer time
-    EXPECT_EQ(r.track.gps_points[1].time, 1547481751400 - 1 * 3600 * 1000);               // winter time
+    EXPECT_EQ(r.track.gps_points[0].time, row_a_time - 2 * 3600 * 1000); // summer time
+    EXPECT_EQ(r.track.gps_points[1].time, 1547481751400 - 1 * 3600 * 1000); // winter time
 }
 
 } // namespace

@@ -25,7 +25,7 @@ struct clock_reading {
 int64_t reference_ms(const clock_reading& r)
 {
     uint32_t m = static_cast<uint32_t>(r.seconds * 1000);
-    std::tm tm{};
+    std::tm tm {};
     tm.tm_year = r.year - 1900;
     tm.tm_mon = r.month - 1;
     tm.tm_mday = r.day;
@@ -42,8 +42,8 @@ std::vector<clock_reading> readings(int year, int month, int day)
     std::vector<clock_reading> out;
     for (int64_t ms = 1800 * 1000; ms < (4 * 3600 + 1800) * 1000; ms += 700) {
         int64_t s = ms / 1000;
-        out.push_back({year, month, day, static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60),
-                       static_cast<double>(s % 60) + static_cast<double>(ms % 1000) / 1000});
+        out.push_back({ year, month, day, static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60),
+            static_cast<double>(s % 60) + static_cast<double>(ms % 1000) / 1000 });
     }
     return out;
 }
@@ -56,8 +56,8 @@ void expect_reader_matches_reference(const char* zone, int year, int month, int 
     std::string text = "$COL,GNSS,time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,numSV\n";
     char line[160];
     for (const clock_reading& r : rows) {
-        std::snprintf(line, sizeof line, "$GNSS,%04d-%02d-%02dT%02d:%02d:%06.3fZ,1,2,3,4,5,6,7,8,9,10\n", r.year,
-                      r.month, r.day, r.hour, r.minute, r.seconds);
+        std::snprintf(line, sizeof line, "$GNSS,%04d-%02d-%02dT%02d:%02d:%06.3fZ,1,2,3,4,5,6,7,8,9,10\n",
+            r.year, r.month, r.day, r.hour, r.minute, r.seconds);
         text += line;
     }
     test_support::temp_dir dir;
@@ -95,11 +95,11 @@ TEST(logger_time, cache_follows_every_field_of_the_minute)
     test_support::scoped_tz tz("UTC");
     logger_minute_cache cache;
     int64_t ms = 0;
-    const char* const times[] = {"2019-07-14T16:02:31.400Z", "2019-07-14T16:03:31.400Z", "2019-07-14T17:03:31.400Z",
-                                 "2019-07-15T17:03:31.400Z", "2019-08-15T17:03:31.400Z", "2020-08-15T17:03:31.400Z",
-                                 "2020-08-15T17:03:00.000Z"};
-    const int64_t expected[] = {1563120151400, 1563120211400, 1563123811400, 1563210211400,
-                                1565888611400, 1597511011400, 1597510980000};
+    const char* const times[] = { "2019-07-14T16:02:31.400Z", "2019-07-14T16:03:31.400Z",
+        "2019-07-14T17:03:31.400Z", "2019-07-15T17:03:31.400Z", "2019-08-15T17:03:31.400Z",
+        "2020-08-15T17:03:31.400Z", "2020-08-15T17:03:00.000Z" };
+    const int64_t expected[] = { 1563120151400, 1563120211400, 1563123811400, 1563210211400, 1565888611400,
+        1597511011400, 1597510980000 };
     for (size_t i = 0; i < std::size(times); ++i) {
         ASSERT_TRUE(csv_parse_time(times[i], cache, &ms)) << times[i];
         EXPECT_EQ(ms, expected[i]) << times[i];

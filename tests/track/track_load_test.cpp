@@ -17,15 +17,24 @@ const std::string columns = "time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,gps
 const std::string row1 = "2019-07-14T16:02:31.400Z,47.5,8.5,450,1,2,3,1.5,2.5,0.5,3,12";
 const std::string row2 = "2019-07-14T16:02:31.600Z,47.6,8.6,449,1,2,3,1.5,2.5,0.5,3,12";
 
-std::string field_name_file() { return columns + "\n\n" + row1 + "\n" + row2 + "\n"; }
-std::string record_file() { return "$COL,GNSS," + columns + "\n$GNSS," + row1 + "\n$GNSS," + row2 + "\n"; }
+std::string field_name_file()
+{
+    return columns + "\n\n" + row1 + "\n" + row2 + "\n";
+}
+std::string record_file()
+{
+    return "$COL,GNSS," + columns + "\n$GNSS," + row1 + "\n$GNSS," + row2 + "\n";
+}
 
-std::string message(const char* err) { return err ? err : ""; }
+std::string message(const char* err)
+{
+    return err ? err : "";
+}
 
 TEST(track_load, text_dialects_load_for_swoop_and_gate)
 {
     temp_dir dir;
-    for (const std::string& content : {record_file(), field_name_file()}) {
+    for (const std::string& content : { record_file(), field_name_file() }) {
         write_file(dir.file("t.csv"), content);
         gps_track track;
         const char* err = nullptr;
@@ -55,8 +64,8 @@ TEST(track_load, containers_load_as_their_own_kind_only)
     swoop_container_write(dir.file("swoop.skm").c_str(), text.gps_points.data(), text.count, &err);
     frame_matrix matrix = frame_identity();
     matrix[0][3] = 12.5;
-    gate_container_write(dir.file("gate.skm").c_str(), matrix, 0.25, {{1, 2, 0}, {3, 4, 0}, {1, 2, 0}, {0, 0, 0}},
-                         &err);
+    gate_container_write(dir.file("gate.skm").c_str(), matrix, 0.25,
+        { { 1, 2, 0 }, { 3, 4, 0 }, { 1, 2, 0 }, { 0, 0, 0 } }, &err);
     ASSERT_EQ(message(err), "");
 
     gps_track swoop;

@@ -106,7 +106,7 @@ int64_t text_time_for(int64_t read);
 // Sample times: ms offsets from the start at the given rate, up to and including end_ms.
 std::vector<int64_t> sample_offsets(double rate, int64_t end_ms);
 
-// Speed-carve and unit constants.
+// Unit factors of the analysis, and degrees to radians.
 constexpr double ft_per_m = 3.2808399;
 constexpr double mph_per_ms = 2.23693629;
 constexpr double deg = 3.141592653589793 / 180.0;

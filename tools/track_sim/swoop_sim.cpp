@@ -184,7 +184,7 @@ plan make_plan(const swoop_options& o)
         double z_dip = o.exit_height - 80.0;
         check(z_dip >= z_climb + 10.0, "swoop: no room in the climb for the false start");
         t_dip = t_climb + (z_dip - z_climb) / cr;
-        dip_change = 3.0 * (cr - 12.0);
+        dip_change = -3.0 * (cr + 12.0); // m: the dip loses the climb and sinks at 12 m/s
         p.false_start_ms = s_to_ms(t_dip);
     }
     double t_level = t_climb + (o.exit_height - z_climb - dip_change - 2.5 * cr) / cr;

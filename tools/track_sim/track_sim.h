@@ -63,6 +63,9 @@ struct walk_options {
     vec2 exit_gate_offset{0, 0};   // m, W5 minus the nominal exit gate (course frame x, y)
 };
 
+// The survey puts its z = 0 one metre below the logger's mean height at the
+// frame points; with carry_height 1 m that is the ground, and a survey of the
+// walk gives `matrix` to within the GPS jitter.
 struct walk_truth {
     frame_matrix matrix{};         // ECEF -> course frame, built with the project's geometry
     double theta = 0;              // radians, the speed-course angle the survey should find
@@ -113,7 +116,8 @@ struct swoop_options {
     double peak_descent = 25.0;    // m/s, highest descent rate (20 to 30)
     double rollout_height = 45.0;  // m lost from the peak descent to level flight
     double entry_speed = 28.0;     // m/s horizontal at the entry gate (25 to 32)
-    double entry_y = 0.0;          // m, run-frame y where the entry-gate line is crossed
+    double entry_y = 0.0;          // m, run-frame y where the entry-gate line is crossed; beyond
+                                   // 15 m the gate is missed (e.g. 300 for a swoop flown without a gate)
     double skim_height = 1.0;      // m, feet above the surface in the level run (0.5 to 2)
     double carry_height = 1.0;     // m, logger above the feet
     double drag_length = 200.0;    // m, speed decay length of the level run: dv/dt = -v^2 / drag_length
@@ -129,7 +133,8 @@ struct swoop_truth {
     frame_matrix course_matrix{};  // ECEF -> course frame (as the survey builds it)
     frame_matrix run_matrix{};     // ECEF -> run frame (course frame turned by run_rotation)
     double run_rotation = 0;       // radians: pi for a reversed run plus theta for a carve
-    // Times in ms since the epoch (the samples' clock), 0 = did not happen.
+    // Times in ms since the epoch (the samples' clock; a sample's own time may
+    // read 1 ms early, as the reader truncates the text), 0 = did not happen.
     int64_t takeoff_time = 0;      // start of the takeoff roll
     int64_t false_start_time = 0;  // start of the aircraft's dip
     int64_t plane_exit_time = 0;   // the jumper leaves the aircraft
