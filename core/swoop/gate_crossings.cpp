@@ -48,6 +48,8 @@ crossing_direction entry_gate(swoop& s)
     s.entry_gate_ypos = 0;
 
     const std::vector<gps_point>& t = s.track;
+    if (s.stop >= s.track_len || s.rollout >= s.stop)
+        return crossing_direction::none; // no swoop phases to measure
     const double x_rollout = t[s.rollout].pos_local[0]; // m
     const double x_stop = t[s.stop].pos_local[0];       // m
     crossing_direction dir = crossing_direction::none;

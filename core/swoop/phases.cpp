@@ -9,6 +9,7 @@
 #include "core/swoop/bottom_search.h"
 #include "core/swoop/swoop_stages.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/geometry/geodetic.h"

@@ -23,7 +23,7 @@ void swoop_peak_speeds(swoop& s);
 // --- gate crossings, turn total, touchdown (gate_crossings.cpp, touchdown.cpp) ---
 // Entry gate, then the speed-course exit gate.
 void swoop_gate_crossings(swoop& s, const char** err);
-// Signed turn total in degrees between the top of the turn and the rollout.
+// Signed turn total in degrees from the top of the turn to the bottom of the turn.
 void swoop_turn_degrees(swoop& s);
 // Touchdown estimate (time, speed, distance).
 void swoop_touchdown(swoop& s, const char** err);

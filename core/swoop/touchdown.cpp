@@ -74,6 +74,8 @@ void touchdown_from_track_end(swoop& s)
 
 void swoop_touchdown(swoop& s, const char** err)
 {
+    if (s.stop >= s.track_len)
+        return; // no stop found: nothing to estimate from
     if (s.entry_gate != 0 && s.time_aloft != 0)
         touchdown_from_time_aloft(s, err);
     else

@@ -486,41 +486,6 @@ std::string frame(swoop& s, frame_matrix* m)
 
 } // namespace
 
-TEST(frame_from_swoop, origin_at_the_bottom_and_landing_on_plus_x)
-{
-    swoop_shape shape;
-    shape.final_heading = 60; // the run heads south-east of north
-    swoop s = geodetic(plain_swoop(shape, {-20, 0}));
-    frame_matrix m{};
-    ASSERT_EQ(frame(s, &m), "");
-
-    // The landing sample lies on the local +x axis (at its height above G).
-    track_to_ecef(s.track.data(), s.track_len);
-    track_to_local(s.track.data(), s.track_len, m);
-    const gps_point& landed = s.track[s.track_len - 1];
-    EXPECT_NEAR(landed.pos_local[1], 0, 0.05);
-    EXPECT_GT(landed.pos_local[0], 50);
-    // The level run is level in the new frame and about 3 m above the origin
-    // (1 m flight height over ground taken 2 m below the landing altitude).
-    EXPECT_NEAR(landed.pos_local[2], 2, 0.1);
-    // The run passes over the origin: the bottom sits between the rollout and
-    // the start of the run, about on the x axis.
-    uint32_t low = 0;
-    double closest = 1e9;
-    for (uint32_t i = 0; i < s.track_len; ++i) {
-        const double d = std::hypot(s.track[i].pos_local[0], s.track[i].pos_local[1]);
-        if (d < closest) {
-            closest = d;
-            low = i;
-        }
-    }
-    EXPECT_LT(closest, 6); // within one sample of travel at about 30 m/s
-    EXPECT_NEAR(s.track[low].pos_local[2], 3, 1.5);
-    // The run heads along +x.
-    EXPECT_GT(s.track[low].vel_local[0], 25);
-    EXPECT_NEAR(s.track[low].vel_local[1], 0, 0.1); // positions laid out on a flat-earth grid
-}
-
 TEST(frame_from_swoop, a_walk_on_the_ground_is_no_flight)
 {
     builder b({0, 0, 10});
