@@ -23,7 +23,7 @@ constexpr double nominal_exit_angle = 75.0; // degrees of the speed-carve arc
 // ms between two samples, as the logger's clock runs forward.
 uint32_t span_ms(const gps_point* track, uint32_t from, uint32_t to)
 {
-    return static_cast<uint32_t>(track[to].time - track[from].time);
+    return static_cast<uint32_t>(static_cast<uint64_t>(track[to].time) - static_cast<uint64_t>(track[from].time));
 }
 
 double degrees(double radians)
@@ -66,13 +66,21 @@ uint32_t detect_waypoint(const gps_point* track, uint32_t track_len, uint32_t st
         }
         if (span > stop_min_span && d < stop_radius)
             break;
-        while (d >= stop_radius) {
+        // A distance that is not a number (a sample whose position is not
+        // one) counts as out of reach.
+        while (!(d < stop_radius) && j < i) {
             ++j;
             d = vec3_distance(track[j].pos_ecef, track[i].pos_ecef);
             span = span_ms(track, j, i);
         }
         if (span > stop_min_span && d < stop_radius)
             break;
+        if (!(d < stop_radius)) {
+            // Sample i has no position: no stop contains it. Start afresh
+            // from it, so that the search moves on.
+            d = 0;
+            span = 0;
+        }
     }
 
     // Extend the stop while the samples stay within 2 m of sample j; a track

@@ -101,7 +101,7 @@ int64_t time_origin(const swoop& s)
 
 double seconds_since(int64_t time, int64_t origin)
 {
-    return double(time - origin) / 1000;
+    return double(int64_t(uint64_t(time) - uint64_t(origin))) / 1000; // wraps instead of overflowing
 }
 
 // Allocation failures inside the catalogue unwind to the public operation,

@@ -458,9 +458,14 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
             x_count = std::max(1, int(10 * sx / sy));
     }
 
-    // 4. Steps.
-    l.x_step = p.x_step != 0 ? p.x_step : nice_step(sx, x_count);
-    l.y_step = p.y_step != 0 ? p.y_step : nice_step(sy, y_count);
+    // 4. Steps. A plot's own step over a span of more than 100 of them (a
+    // track with a wild sample) would draw a grid line and a label for each;
+    // the renderer chooses the step then, as for a step of 0.
+    const auto step = [](double own, double span, int count) {
+        return own != 0 && span / own <= 100 ? own : nice_step(span, count);
+    };
+    l.x_step = step(p.x_step, sx, x_count);
+    l.y_step = step(p.y_step, sy, y_count);
 
     // 5. 2% margins, then out to whole half steps.
     l.x_min -= 0.02 * sx;

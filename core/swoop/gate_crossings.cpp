@@ -77,7 +77,7 @@ crossing_direction entry_gate(swoop& s)
     if (ypos >= -entry_gate_half_width && ypos <= entry_gate_half_width) {
         s.entry_gate = k;
         s.entry_gate_ypos = ypos;
-        s.entry_gate_time = static_cast<uint64_t>(static_cast<int64_t>(
+        s.entry_gate_time = static_cast<uint64_t>(swoop_whole_ms(
             interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), x0, x1, 0)));
         s.entry_gate_speed = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), x0, x1, 0);
     }
@@ -155,7 +155,7 @@ void exit_gate(swoop& s, crossing_direction dir)
             s.carve_direction = static_cast<uint8_t>(side);
             s.exit_gate = k;
             s.exit_gate_xpos = x[0];
-            s.exit_gate_time = static_cast<uint64_t>(static_cast<int64_t>(
+            s.exit_gate_time = static_cast<uint64_t>(swoop_whole_ms(
                 interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), a[1], b[1], x[1])));
             s.exit_gate_speed = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), a[1], b[1], x[1]);
             return;

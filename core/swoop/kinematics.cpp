@@ -16,11 +16,19 @@ constexpr double pi = wgs84::pi;
 constexpr double ms_to_mph = 2.23693629; // m/s -> mph
 constexpr double m_to_ft = 3.2808399;    // metres -> feet
 
+// ms from sample a to sample b as an unsigned 32-bit difference, taken on
+// the unsigned 64-bit times so that times far apart (a container holds any
+// 64-bit value) wrap instead of overflowing.
+uint32_t time_span(const std::vector<gps_point>& track, uint32_t a, uint32_t b)
+{
+    return static_cast<uint32_t>(static_cast<uint64_t>(track[b].time) - static_cast<uint64_t>(track[a].time));
+}
+
 // ms from the previous sample, as the logger's clock gives it: an unsigned
 // 32-bit difference.
 uint32_t time_step(const std::vector<gps_point>& track, uint32_t i)
 {
-    return static_cast<uint32_t>(track[i].time - track[i - 1].time);
+    return time_span(track, i - 1, i);
 }
 
 enum class turn_direction { none, right, left };
@@ -89,7 +97,7 @@ void turn_angle(std::vector<gps_point>& track, uint32_t n)
                     total += 360;
                 if (total > 0 && established == turn_direction::left)
                     total -= 360;
-                const uint32_t span = static_cast<uint32_t>(track[i - 1].time - track[run - 1].time); // ms
+                const uint32_t span = time_span(track, run - 1, i - 1); // ms
                 // A run whose samples all share one time has no steps to share
                 // the change over; its raw values stay.
                 if (std::fabs(total) < 315 && span != 0) {

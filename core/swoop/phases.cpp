@@ -36,16 +36,24 @@ double heading_difference(double a, double b)
     return d;
 }
 
+// ms from sample `earlier` to sample `later`, signed. Taken on the unsigned
+// times, so that times far apart (a container holds any 64-bit value) wrap
+// instead of overflowing.
+int64_t ms_between(const gps_point& later, const gps_point& earlier)
+{
+    return static_cast<int64_t>(static_cast<uint64_t>(later.time) - static_cast<uint64_t>(earlier.time));
+}
+
 // ms between a sample and the one before it, as an unsigned 32-bit step.
 double time_step(const std::vector<gps_point>& t, uint32_t i)
 {
-    return static_cast<double>(static_cast<uint32_t>(t[i].time - t[i - 1].time));
+    return static_cast<double>(static_cast<uint32_t>(ms_between(t[i], t[i - 1])));
 }
 
 // A time interpolated between two samples, truncated to whole milliseconds.
 int64_t interpolated_ms(const gps_point& a, const gps_point& b, double va, double vb, double v)
 {
-    return static_cast<int64_t>(interpolate(static_cast<double>(a.time), static_cast<double>(b.time), va, vb, v));
+    return swoop_whole_ms(interpolate(static_cast<double>(a.time), static_cast<double>(b.time), va, vb, v));
 }
 
 // Plane exit: the first candidate of strong downward acceleration above
@@ -78,7 +86,7 @@ uint32_t detect_plane_exit(const swoop& s)
             ++count;
             if (a < 0 || a > 44)
                 break;
-            if (t[j].time - t[k].time >= 1500) {
+            if (ms_between(t[j], t[k]) >= 1500) {
                 passed = sum / count > 12;
                 break;
             }
@@ -295,7 +303,7 @@ bool find_landing(const swoop& s, uint32_t from, uint32_t* landing)
                 stays = false;
                 break;
             }
-            if (t[j].time - t[i].time > 15000)
+            if (ms_between(t[j], t[i]) > 15000)
                 break;
         }
         if (stays) {
@@ -470,7 +478,7 @@ void swoop_frame_from_swoop(swoop& s, frame_matrix* matrix, const char** err)
     for (uint32_t j = landing; j < n; ++j) {
         sum += altitude(t[j]);
         ++count;
-        if (t[j].time - t[landing].time > 3000)
+        if (ms_between(t[j], t[landing]) > 3000)
             break;
     }
     const double ground = sum / count - 2; // m

@@ -34,18 +34,34 @@ short_field dashes(const char* d)
     return f;
 }
 
-short_field number(const char* format, double v)
+// A value that is not a finite number (a track with "nan", "inf" or "1e999"
+// in it) prints as the dashes of a missing value.
+short_field number(const char* format, double v, const char* missing)
 {
+    if (!std::isfinite(v))
+        return dashes(missing);
     short_field f{};
     std::snprintf(f.text, sizeof f.text, format, v);
     return f;
+}
+
+// One number of a report line as the format prints it; a value that is not a
+// finite number prints as dashes as wide as the format's field (four at
+// least), so the line keeps its shape and shows the value as missing.
+std::string fixed(const char* format, int width, double v)
+{
+    if (!std::isfinite(v))
+        return std::string(static_cast<size_t>(width < 4 ? 4 : width), '-');
+    char text[320]; // "%.1f" of the largest double: 309 digits, point, one decimal
+    std::snprintf(text, sizeof text, format, v);
+    return text;
 }
 
 // Seconds between two millisecond times (later minus earlier, signed, so a
 // touchdown estimate before the bottom shows as a negative time).
 double seconds_between(uint64_t later, uint64_t earlier)
 {
-    return static_cast<double>(static_cast<int64_t>(later) - static_cast<int64_t>(earlier)) / 1000;
+    return static_cast<double>(static_cast<int64_t>(later - earlier)) / 1000;
 }
 
 // A back or offset of the bottom: sizes that print as 0 print without a sign.
@@ -57,14 +73,15 @@ double unsigned_zero(double v)
 // Height, back and offset of a sample, then the formatted line tail.
 void position_line(strbuf& sb, const char* label, const gps_point& p, const units& u)
 {
-    strbuf_printf(sb, "%s%4.0f %s AGL, %4.0f %s back, %4.0f %s offset", label, p.pos_local[2] * u.length_factor,
-                  u.length, -p.pos_local[0] * u.length_factor, u.length, -p.pos_local[1] * u.length_factor,
-                  u.length);
+    strbuf_printf(sb, "%s%s %s AGL, %s %s back, %s %s offset", label,
+                  fixed("%4.0f", 4, p.pos_local[2] * u.length_factor).c_str(), u.length,
+                  fixed("%4.0f", 4, -p.pos_local[0] * u.length_factor).c_str(), u.length,
+                  fixed("%4.0f", 4, -p.pos_local[1] * u.length_factor).c_str(), u.length);
 }
 
 void speed_tail(strbuf& sb, double mps, const units& u)
 {
-    strbuf_printf(sb, " (%.1f %s)\n", mps * u.speed_factor, u.speed);
+    strbuf_printf(sb, " (%s %s)\n", fixed("%.1f", 4, mps * u.speed_factor).c_str(), u.speed);
 }
 
 } // namespace
@@ -81,13 +98,13 @@ std::string swoop_report(const swoop& s, bool metric, const char** err)
     auto sample = [&](uint32_t i) -> const gps_point& { return t[i < s.track_len ? i : 0]; };
 
     const short_field exit_height = s.plane_exit != 0
-        ? number("%5.0f", sample(s.plane_exit).pos_local[2] * u.length_factor) : dashes("-----");
+        ? number("%5.0f", sample(s.plane_exit).pos_local[2] * u.length_factor, "-----") : dashes("-----");
     const short_field entry_speed = s.entry_gate_speed != 0
-        ? number("%.1f", s.entry_gate_speed * u.speed_factor) : dashes("----");
+        ? number("%.1f", s.entry_gate_speed * u.speed_factor, "----") : dashes("----");
     const short_field course_time = s.exit_gate_time != 0
-        ? number("%.2f", seconds_between(s.exit_gate_time, s.entry_gate_time)) : dashes("----");
+        ? number("%.2f", seconds_between(s.exit_gate_time, s.entry_gate_time), "----") : dashes("----");
     const short_field exit_speed = s.exit_gate_speed != 0
-        ? number("%.1f", s.exit_gate_speed * u.speed_factor) : dashes("----");
+        ? number("%.1f", s.exit_gate_speed * u.speed_factor, "----") : dashes("----");
 
     const char* sb_err = nullptr;
     strbuf sb;
@@ -116,15 +133,16 @@ std::string swoop_report(const swoop& s, bool metric, const char** err)
     speed_tail(sb, -vert.vel_local[2], u);
     position_line(sb, "started rollout:      ", roll, u);
     speed_tail(sb, -roll.vel_local[2], u);
-    strbuf_printf(sb, "finished rollout:     %4.0f %s AGL, %4.0f %s back, %4.0f %s offset\n", s.bottom_zpos * lf,
-                  u.length, unsigned_zero(-s.bottom_xpos * lf), u.length, unsigned_zero(-s.bottom_ypos * lf),
-                  u.length);
+    strbuf_printf(sb, "finished rollout:     %s %s AGL, %s %s back, %s %s offset\n",
+                  fixed("%4.0f", 4, s.bottom_zpos * lf).c_str(), u.length,
+                  fixed("%4.0f", 4, unsigned_zero(-s.bottom_xpos * lf)).c_str(), u.length,
+                  fixed("%4.0f", 4, unsigned_zero(-s.bottom_ypos * lf)).c_str(), u.length);
     position_line(sb, "max total speed:      ", total, u);
     speed_tail(sb, total_speed(total), u);
     position_line(sb, "max horizontal speed: ", horz, u);
     speed_tail(sb, horizontal_speed(horz), u);
     strbuf_printf(sb, "\n");
-    strbuf_printf(sb, "degrees of rotation:      %4.0f deg (%s)\n", std::fabs(s.turn_degrees),
+    strbuf_printf(sb, "degrees of rotation:      %s deg (%s)\n", fixed("%4.0f", 4, std::fabs(s.turn_degrees)).c_str(),
                   s.turn_degrees >= 0 ? "right-hand" : "left-hand");
     strbuf_printf(sb, "time to execute turn:    %5.2f sec\n",
                   seconds_between(static_cast<uint64_t>(roll.time), static_cast<uint64_t>(top.time)));
@@ -133,9 +151,9 @@ std::string swoop_report(const swoop& s, bool metric, const char** err)
     strbuf_printf(sb, "time aloft during swoop: %5.2f sec\n", seconds_between(s.touchdown_time, s.bottom_time));
     strbuf_printf(sb, "\n");
     strbuf_printf(sb, "entry gate speed:      %s %s\n", entry_speed.text, u.speed);
-    strbuf_printf(sb, "distance to stop:      %.0f %s\n", stop.pos_local[0] * lf, u.length);
-    strbuf_printf(sb, "touchdown estimate:    %.0f %s (%.1f %s)\n", s.touchdown_distance * lf, u.length,
-                  s.touchdown_speed * u.speed_factor, u.speed);
+    strbuf_printf(sb, "distance to stop:      %s %s\n", fixed("%.0f", 4, stop.pos_local[0] * lf).c_str(), u.length);
+    strbuf_printf(sb, "touchdown estimate:    %s %s (%s %s)\n", fixed("%.0f", 4, s.touchdown_distance * lf).c_str(),
+                  u.length, fixed("%.1f", 4, s.touchdown_speed * u.speed_factor).c_str(), u.speed);
     strbuf_printf(sb, "speed carve time:      %s sec (%s %s)\n", course_time.text, exit_speed.text, u.speed);
 
     if (sb_err) {

@@ -2,10 +2,26 @@
 // Each stage is a plain function on the record; a stage that fails sets *err.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
 #include "core/swoop/swoop.h"
+
+// A time interpolated between two samples (ms, as a double) truncated toward
+// zero to whole milliseconds. Samples whose values are not numbers give a
+// time that is not one: it becomes 0; one beyond the 64-bit range becomes
+// the nearest end of it.
+inline int64_t swoop_whole_ms(double ms)
+{
+    if (std::isnan(ms))
+        return 0;
+    if (ms >= 9.2e18)
+        return INT64_MAX;
+    if (ms <= -9.2e18)
+        return INT64_MIN;
+    return static_cast<int64_t>(ms);
+}
 
 // --- kinematics (kinematics.cpp) ---------------------------------------------
 // acc_local, dive_angle, heading, turn_angle (with the steep-dive repair) and

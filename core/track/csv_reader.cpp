@@ -569,6 +569,10 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
         // Seconds beyond the minute are carried by the conversion itself.
         seconds_since_epoch = convert(static_cast<int>(whole));
     }
+    // A calendar reading so far off (year 300000000) that no 64-bit count of
+    // milliseconds holds it is no time either.
+    if (seconds_since_epoch > INT64_MAX / 1000 - 1 || seconds_since_epoch < INT64_MIN / 1000 + 1)
+        return false;
     *ms = seconds_since_epoch * 1000 + static_cast<int64_t>(m % 1000);
     return true;
 }
