@@ -49,6 +49,13 @@ void run_pipeline(swoop& s, const char** err)
     gate_location_check(s, err);
     if (*err)
         return;
+    swoop_run_stages(s, err);
+}
+
+} // namespace
+
+void swoop_run_stages(swoop& s, const char** err)
+{
     swoop_detect_phases(s, err);
     if (*err)
         return;
@@ -59,8 +66,6 @@ void run_pipeline(swoop& s, const char** err)
     swoop_turn_degrees(s);
     swoop_touchdown(s, err);
 }
-
-} // namespace
 
 std::unique_ptr<swoop> swoop_new(const char* path, const char** err)
 {

@@ -10,12 +10,13 @@
 
 // A time interpolated between two samples (ms, as a double) truncated toward
 // zero to whole milliseconds. Samples whose values are not numbers give a
-// time that is not one: it becomes 0; one beyond the 64-bit range becomes
-// the nearest end of it.
-inline int64_t swoop_whole_ms(double ms)
+// time that is not one: the time of the sample the interpolation starts
+// from (`from`, ms) stands then; one beyond the 64-bit range becomes the
+// nearest end of it.
+inline int64_t swoop_whole_ms(double ms, int64_t from)
 {
     if (std::isnan(ms))
-        return 0;
+        return from;
     if (ms >= 9.2e18)
         return INT64_MAX;
     if (ms <= -9.2e18)
@@ -43,6 +44,10 @@ void swoop_gate_crossings(swoop& s, const char** err);
 void swoop_turn_degrees(swoop& s);
 // Touchdown estimate (time, speed, distance).
 void swoop_touchdown(swoop& s, const char** err);
+
+// The stages after the kinematics and the gate location check, in order:
+// phases, gate crossings, peak speeds, turn total, touchdown.
+void swoop_run_stages(swoop& s, const char** err);
 
 // --- results report (report.cpp) ---------------------------------------------------
 // The results text in imperial (feet, mph) or metric (metres, km/h) units.

@@ -326,41 +326,17 @@ double number(const char* text)
     return csv_parse_double(text);
 }
 
-void column_lat(const char* text, gps_point& point, row_context&, const char**)
+// One handler per numeric column: a coordinate of a 3-vector field, or an
+// accuracy kept in single precision.
+template <vec3 gps_point::*field, int axis>
+void column_double(const char* text, gps_point& point, row_context&, const char**)
 {
-    point.pos_wgs84[0] = number(text);
+    (point.*field)[axis] = number(text);
 }
-void column_lon(const char* text, gps_point& point, row_context&, const char**)
+template <float gps_point::*field>
+void column_single(const char* text, gps_point& point, row_context&, const char**)
 {
-    point.pos_wgs84[1] = number(text);
-}
-void column_hmsl(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.pos_wgs84[2] = number(text);
-}
-void column_veln(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.vel_ltp[0] = number(text);
-}
-void column_vele(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.vel_ltp[1] = number(text);
-}
-void column_veld(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.vel_ltp[2] = number(text);
-}
-void column_hacc(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.hacc = static_cast<float>(number(text));
-}
-void column_vacc(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.vacc = static_cast<float>(number(text));
-}
-void column_sacc(const char* text, gps_point& point, row_context&, const char**)
-{
-    point.sacc = static_cast<float>(number(text));
+    point.*field = static_cast<float>(number(text));
 }
 
 uint8_t low_byte(const char* text)
@@ -387,15 +363,15 @@ struct column_name {
 
 constexpr column_name column_names[] = {
     { "time", column_time, true },
-    { "lat", column_lat, true },
-    { "lon", column_lon, true },
-    { "hMSL", column_hmsl, true },
-    { "velN", column_veln, true },
-    { "velE", column_vele, true },
-    { "velD", column_veld, true },
-    { "hAcc", column_hacc, true },
-    { "vAcc", column_vacc, true },
-    { "sAcc", column_sacc, true },
+    { "lat", column_double<&gps_point::pos_wgs84, 0>, true },
+    { "lon", column_double<&gps_point::pos_wgs84, 1>, true },
+    { "hMSL", column_double<&gps_point::pos_wgs84, 2>, true },
+    { "velN", column_double<&gps_point::vel_ltp, 0>, true },
+    { "velE", column_double<&gps_point::vel_ltp, 1>, true },
+    { "velD", column_double<&gps_point::vel_ltp, 2>, true },
+    { "hAcc", column_single<&gps_point::hacc>, true },
+    { "vAcc", column_single<&gps_point::vacc>, true },
+    { "sAcc", column_single<&gps_point::sacc>, true },
     { "gpsFix", column_gpsfix, false },
     { "numSV", column_numsv, true },
     { "heading", column_skip, false },

@@ -151,15 +151,7 @@ inline swoop plain_swoop(const swoop_shape& shape = {}, vec2 run_start = {-20, 0
 // Runs the stages of one analysis pass after the kinematics.
 inline void analyse_stages(swoop& s, const char** err)
 {
-    swoop_detect_phases(s, err);
-    if (*err)
-        return;
-    swoop_gate_crossings(s, err);
-    if (*err)
-        return;
-    swoop_peak_speeds(s);
-    swoop_turn_degrees(s);
-    swoop_touchdown(s, err);
+    swoop_run_stages(s, err);
 }
 
 } // namespace swoop_builder
