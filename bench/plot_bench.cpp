@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/plot/plot_catalogue.h"
-#include "core/swoop/kinematics.h"
+#include "tests/plot/eight_plots.h"
 #include "tools/track_sim/track_sim.h"
 
 namespace {
@@ -36,22 +36,6 @@ std::unique_ptr<swoop> simulated(
     return s;
 }
 
-void set_markers(page_fixture& f, const swoop& s, int64_t t)
-{
-    const int64_t top = s.track[s.top_of_turn].time;
-    const int64_t offset = s.entry_gate_time != 0 ? t + (int64_t(s.entry_gate_time) - top) : t;
-    std::unique_ptr<gps_point> g = swoop_point_at(s, offset);
-    const gps_point* p = g.get();
-    marker_overhead(*f.plots[0], s, p, false);
-    marker_side_view(*f.plots[1], s, p, false);
-    marker_dive_speed(*f.plots[2], s, p, false);
-    marker_swoop_speed(*f.plots[3], s, p, false);
-    marker_dive_angle(*f.plots[4], s, p, false);
-    marker_gps_accuracy(*f.plots[5], s, p, false);
-    marker_turn_rate(*f.plots[6], s, p, false);
-    marker_heading(*f.plots[7], s, p, false);
-}
-
 const page_fixture& fixture()
 {
     static const page_fixture f = [] {
@@ -60,16 +44,7 @@ const page_fixture& fixture()
         walk.seed = 11;
         const sim_walk gate = generate_walk(walk);
 
-        swoop_options base;
-        base.course = walk.course;
-        base.theta = gate.truth.theta;
-        base.exit_height = 1000.0;
-        base.climb_start = 850.0;
-        base.jump_run = 10.0;
-        base.freefall_time = 4.0;
-        base.canopy_sink = 9.0;
-        base.stand_time = 8.0;
-
+        const swoop_options base = example_swoop_base(walk.course, gate.truth.theta);
         const double turns[5] = { 270, 450, 270, 630, 180 };
         for (int k = 0; k < 5; k++) {
             swoop_options o = base;
@@ -82,33 +57,15 @@ const page_fixture& fixture()
             made.swoops.push_back(simulated(o, gate.truth.matrix, gate.truth.theta, name.c_str()));
         }
         const swoop& s = *made.swoops[0];
-        const std::vector<vec3>& pond = gate.truth.pond;
-        made.plots.push_back(plot_overhead(&s, pond, false, false));
-        made.plots.push_back(plot_side_view(&s, false, false));
-        made.plots.push_back(plot_dive_speed(&s, false, false));
-        made.plots.push_back(plot_swoop_speed(&s, false));
-        made.plots.push_back(plot_dive_angle(&s, false, false));
-        made.plots.push_back(plot_gps_accuracy(&s, false, false));
-        made.plots.push_back(plot_turn_rate(&s, false, false));
-        made.plots.push_back(plot_heading(&s, false, false));
-
+        made.plots = plot_test::eight_plots(s, gate.truth.pond, false);
         for (size_t k = 1; k < made.swoops.size(); k++) {
             swoop& o = *made.swoops[k];
             const char* err = nullptr;
             swoop_analyse(o, 1, &s.matrix, 0, &err); // in the selected swoop's frame
-            std::unique_ptr<series> overlay[8]
-                = { series_overhead(o, false, false), series_side_view(o, false, false),
-                      series_dive_speed(o, false, false), series_swoop_speed(o, false),
-                      series_dive_angle(o, false, false), series_gps_accuracy(o, false, false),
-                      series_turn_rate(o, false, false), series_heading(o, false, false) };
-            for (int i = 0; i < 8; i++) {
-                for (series* x = overlay[i].get(); x; x = x->next.get())
-                    x->color = 0x808080;
-                plot_add_series(*made.plots[i], std::move(overlay[i]));
-            }
+            plot_test::add_overlay(made.plots, o, false);
         }
         for (const auto& sw : made.swoops)
-            set_markers(made, *sw, 1500);
+            plot_test::set_markers(made.plots, *sw, 1500, false);
         return made;
     }();
     return f;
@@ -172,15 +129,8 @@ void plot_build_eight(benchmark::State& state)
     const swoop& s = *fixture().swoops[0];
     const std::vector<vec3> pond;
     for (auto _ : state) {
-        auto a = plot_overhead(&s, pond, false, false);
-        auto b = plot_side_view(&s, false, false);
-        auto c = plot_dive_speed(&s, false, false);
-        auto d = plot_swoop_speed(&s, false);
-        auto e = plot_dive_angle(&s, false, false);
-        auto g = plot_gps_accuracy(&s, false, false);
-        auto h = plot_turn_rate(&s, false, false);
-        auto i = plot_heading(&s, false, false);
-        benchmark::DoNotOptimize(i.get());
+        auto plots = plot_test::eight_plots(s, pond, false);
+        benchmark::DoNotOptimize(plots.data());
     }
 }
 

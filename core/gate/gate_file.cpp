@@ -1,5 +1,6 @@
 #include "core/gate/gate_file.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -58,6 +59,16 @@ struct read_result {
     double theta = 0;                     // degrees
 };
 
+template <class T>
+bool all_finite(const T* v, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(v[i]))
+            return false;
+    }
+    return true;
+}
+
 bool starts_with(const char* s, const char* prefix)
 {
     return std::strncmp(s, prefix, std::strlen(prefix)) == 0;
@@ -91,7 +102,10 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
             continue;
         if (line[0] == '[') {
             double v[4];
-            if (rows == 4 || std::sscanf(line, "[%lf, %lf, %lf, %lf]", &v[0], &v[1], &v[2], &v[3]) != 4) {
+            // No survey gives "nan" or "inf"; a frame made of them would
+            // put every swoop nowhere.
+            if (rows == 4 || std::sscanf(line, "[%lf, %lf, %lf, %lf]", &v[0], &v[1], &v[2], &v[3]) != 4
+                || !all_finite(v, 4)) {
                 *err = errmsg("failed to parse %s", path);
                 return false;
             }
@@ -104,7 +118,7 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
             float v[8];
             int n = std::sscanf(line, "(%f, %f), (%f, %f), (%f, %f), (%f, %f)", &v[0], &v[1], &v[2],
                                 &v[3], &v[4], &v[5], &v[6], &v[7]);
-            if (n < 2 || n % 2 != 0) {
+            if (n < 2 || n % 2 != 0 || !all_finite(v, n)) {
                 *err = errmsg("failed to parse %s", path);
                 return false;
             }
@@ -120,7 +134,7 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
             continue;
         }
         if (starts_with(line, "theta = ")) {
-            if (std::sscanf(line, "theta = %lf", &theta) != 1) {
+            if (std::sscanf(line, "theta = %lf", &theta) != 1 || !std::isfinite(theta)) {
                 *err = errmsg("failed to parse %s", path);
                 return false;
             }

@@ -30,6 +30,9 @@ void gate_file_write(const char* path, const frame_matrix& matrix, double theta_
 //                  when the file has none
 //   *theta_degrees 0 when a complete file has no theta line; untouched when
 //                  the read ends in "nogate" or an error
-// On error *err is set and neither matrix nor pond is returned.
+// On error *err is set and neither matrix nor pond is returned. A number that
+// is not finite ("nan", "inf", "1e999") in a matrix row, a pond line or the
+// theta line fails the read with "failed to parse %s": no survey gives one,
+// and a frame made of it would put every swoop nowhere.
 void gate_file_read(const char* path, const char* swoop_name, std::unique_ptr<frame_matrix>* matrix,
                     std::vector<vec3>* pond, double* theta_degrees, const char** err);

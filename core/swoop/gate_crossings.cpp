@@ -78,7 +78,7 @@ crossing_direction entry_gate(swoop& s)
         s.entry_gate = k;
         s.entry_gate_ypos = ypos;
         s.entry_gate_time = static_cast<uint64_t>(swoop_whole_ms(
-            interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), x0, x1, 0)));
+            interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), x0, x1, 0), t[k].time));
         s.entry_gate_speed = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), x0, x1, 0);
     }
     return dir;
@@ -156,7 +156,7 @@ void exit_gate(swoop& s, crossing_direction dir)
             s.exit_gate = k;
             s.exit_gate_xpos = x[0];
             s.exit_gate_time = static_cast<uint64_t>(swoop_whole_ms(
-                interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), a[1], b[1], x[1])));
+                interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), a[1], b[1], x[1]), t[k].time));
             s.exit_gate_speed = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), a[1], b[1], x[1]);
             return;
         }

@@ -53,7 +53,7 @@ double time_step(const std::vector<gps_point>& t, uint32_t i)
 // A time interpolated between two samples, truncated to whole milliseconds.
 int64_t interpolated_ms(const gps_point& a, const gps_point& b, double va, double vb, double v)
 {
-    return swoop_whole_ms(interpolate(static_cast<double>(a.time), static_cast<double>(b.time), va, vb, v));
+    return swoop_whole_ms(interpolate(static_cast<double>(a.time), static_cast<double>(b.time), va, vb, v), a.time);
 }
 
 // Plane exit: the first candidate of strong downward acceleration above

@@ -58,7 +58,7 @@ void touchdown_from_track_end(swoop& s)
                     const double x1 = x_of(t[c + 1]);
                     s.touchdown_distance = e;
                     s.touchdown_time = static_cast<uint64_t>(swoop_whole_ms(
-                        interpolate(static_cast<double>(t[c].time), static_cast<double>(t[c + 1].time), x, x1, e)));
+                        interpolate(static_cast<double>(t[c].time), static_cast<double>(t[c + 1].time), x, x1, e), t[c].time));
                     s.touchdown_speed = interpolate(horizontal_speed(t[c]), horizontal_speed(t[c + 1]), x, x1, e);
                     return;
                 }

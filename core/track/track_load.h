@@ -1,5 +1,11 @@
 // Loading a gate or swoop file whatever its format: binary track container
 // first, then the record dialect, then the field-name dialect.
+//
+// Samples whose position or velocity is not a finite number ("nan", "inf" or
+// "1e999" in a text file, such bit patterns in a container) cannot be placed
+// on the course; both loaders leave them out, as if the logger had not
+// written them. A text file without any other sample fails with "no GPS
+// points found".
 #pragma once
 
 #include <cstdint>

@@ -6,27 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "core/files/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
+using test_support::scoped_cwd;
 using test_support::temp_dir;
-
-// Runs the dump inside a folder of its own (it always writes "coord.txt" in
-// the working directory) and returns to the old one.
-class in_folder {
-public:
-    explicit in_folder(const std::string& path)
-        : old_(std::filesystem::current_path())
-    {
-        platform_chdir(path.c_str());
-    }
-    ~in_folder() { platform_chdir(old_.c_str()); }
-
-private:
-    std::filesystem::path old_;
-};
 
 std::vector<gps_point> golden_samples()
 {
@@ -62,7 +47,7 @@ std::vector<gps_point> golden_samples()
 TEST(coord_dump, writes_the_golden_table)
 {
     temp_dir dir;
-    in_folder here(dir.path());
+    scoped_cwd here(dir.path()); // the dump writes "coord.txt" in the working directory
     std::vector<gps_point> samples = golden_samples();
     const char* err = "stale";
     coord_dump_write(samples.data(), static_cast<uint32_t>(samples.size()), &err);
@@ -79,7 +64,7 @@ TEST(coord_dump, writes_the_golden_table)
 TEST(coord_dump, open_and_write_failures_are_reported)
 {
     temp_dir dir;
-    in_folder here(dir.path());
+    scoped_cwd here(dir.path());
     std::vector<gps_point> samples = golden_samples();
     const char* err = nullptr;
 

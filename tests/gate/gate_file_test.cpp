@@ -10,26 +10,11 @@
 #include "tests/support/test_support.h"
 
 using test_support::read_file;
+using test_support::scoped_cwd;
 using test_support::temp_dir;
 using test_support::write_file;
 
 namespace {
-
-// Runs a test body inside a folder (the writer copies to "matrix.txt" in the
-// working directory).
-class scoped_cwd {
-public:
-    explicit scoped_cwd(const std::string& dir) : old_(std::filesystem::current_path())
-    {
-        std::filesystem::current_path(dir);
-    }
-    ~scoped_cwd() { std::filesystem::current_path(old_); }
-    scoped_cwd(const scoped_cwd&) = delete;
-    scoped_cwd& operator=(const scoped_cwd&) = delete;
-
-private:
-    std::filesystem::path old_;
-};
 
 const frame_matrix golden_matrix = {{{0.123456789012, -0.987654321, 0.5, -1234567.891234},
                                      {-0.25, 0.75, -0.0000000004, 9876.5},

@@ -9,9 +9,12 @@
 #include "core/gate/gate.h"
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
+#include "tests/gate/gate_test_util.h"
 #include "tests/support/test_support.h"
 
 namespace {
+
+using gate_test::count_lines;
 
 constexpr double pi = 3.141592653589793;
 
@@ -46,15 +49,6 @@ std::string unsigned_zero(std::string text)
     for (size_t at; (at = text.find("-0.0m")) != std::string::npos;)
         text.erase(at, 1);
     return text;
-}
-
-int count_lines(const std::string& log, const std::string& start)
-{
-    int n = 0;
-    for (size_t at = 0; (at = log.find(start, at)) != std::string::npos; at += start.size())
-        if (at == 0 || log[at - 1] == '\n')
-            ++n;
-    return n;
 }
 
 } // namespace

@@ -8,10 +8,13 @@
 
 #include "core/gate/gate.h"
 #include "core/geometry/vector_math.h"
+#include "tests/gate/gate_test_util.h"
 #include "tests/support/test_support.h"
 #include "tools/track_sim/track_sim.h"
 
 namespace {
+
+using gate_test::count_lines;
 
 constexpr double pi = 3.141592653589793;
 
@@ -44,15 +47,6 @@ vec3 in_survey(const survey& s, const vec3& p)
 vec3 in_truth(const survey& s, const vec3& p)
 {
     return transform_point(s.walk.truth.matrix, transform_point(matrix_invert(s.g->matrix), p));
-}
-
-int count_lines(const std::string& log, const std::string& start)
-{
-    int n = 0;
-    for (size_t at = 0; (at = log.find(start, at)) != std::string::npos; at += start.size())
-        if (at == 0 || log[at - 1] == '\n')
-            ++n;
-    return n;
 }
 
 // The log with every number (sign included) as "#" and runs of blanks as

@@ -6,17 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"
-#include "core/swoop/kinematics.h"
+#include "tests/plot/eight_plots.h"
 #include "tests/plot/plot_test_util.h"
 #include "tests/support/test_support.h"
 #include "tools/track_sim/track_sim.h"
 
+using plot_test::add_overlay;
 using plot_test::canvas;
+using plot_test::eight_plots;
+using plot_test::set_markers;
 
 namespace {
 
@@ -41,18 +43,10 @@ const course& the_course()
     return c;
 }
 
-swoop_options base_options()
+// One of the bundled example swoops, flown on the course.
+swoop_options example_options(sim_example which)
 {
-    swoop_options o;
-    o.course = the_course().walk.course;
-    o.theta = the_course().gate.truth.theta;
-    o.exit_height = 1000.0;
-    o.climb_start = 850.0;
-    o.jump_run = 10.0;
-    o.freefall_time = 4.0;
-    o.canopy_sink = 9.0;
-    o.stand_time = 8.0;
-    return o;
+    return example_swoop(the_course().walk.course, the_course().gate.truth.theta, which);
 }
 
 struct analysed {
@@ -78,15 +72,7 @@ analysed analyse(const swoop_options& o, const std::string& name)
 
 analysed right_270()
 {
-    swoop_options o = base_options();
-    o.seed = 21;
-    o.turn_degrees = 270.0;
-    o.right_turn = true;
-    o.turn_height = 165.0;
-    o.peak_descent = 24.0;
-    o.entry_speed = 28.5;
-    o.entry_y = 2.0;
-    return analyse(o, "swoop-270-right.csv");
+    return analyse(example_options(sim_example::right_270), "swoop-270-right.csv");
 }
 
 // The pond of the course turned into the swoop's frame, as the callers do.
@@ -100,56 +86,8 @@ std::vector<vec3> pond_for(const swoop& s)
     return pond;
 }
 
-using builder = std::function<std::unique_ptr<plot>(const swoop&, bool)>;
-
-// The eight plots in the desktop program's index order.
-std::vector<std::unique_ptr<plot>> eight_plots(const swoop& s, const std::vector<vec3>& pond, bool metric)
-{
-    std::vector<std::unique_ptr<plot>> plots;
-    plots.push_back(plot_overhead(&s, pond, metric, false));
-    plots.push_back(plot_side_view(&s, metric, false));
-    plots.push_back(plot_dive_speed(&s, metric, false));
-    plots.push_back(plot_swoop_speed(&s, metric));
-    plots.push_back(plot_dive_angle(&s, metric, false));
-    plots.push_back(plot_gps_accuracy(&s, metric, false));
-    plots.push_back(plot_turn_rate(&s, metric, false));
-    plots.push_back(plot_heading(&s, metric, false));
-    return plots;
-}
-
 const char* const plot_names[8]
     = { "overhead", "side", "dive_speed", "swoop_speed", "dive_angle", "accuracy", "turn_rate", "heading" };
-
-void add_overlay(std::vector<std::unique_ptr<plot>>& plots, const swoop& o, bool metric)
-{
-    std::unique_ptr<series> made[8] = { series_overhead(o, metric, false), series_side_view(o, metric, false),
-        series_dive_speed(o, metric, false), series_swoop_speed(o, metric),
-        series_dive_angle(o, metric, false), series_gps_accuracy(o, metric, false),
-        series_turn_rate(o, metric, false), series_heading(o, metric, false) };
-    for (int i = 0; i < 8; i++) {
-        ASSERT_TRUE(made[i]);
-        for (series* x = made[i].get(); x; x = x->next.get())
-            x->color = 0x808080;
-        plot_add_series(*plots[i], std::move(made[i]));
-    }
-}
-
-// The player marks of one swoop at t ms after its entry-gate crossing.
-void set_markers(std::vector<std::unique_ptr<plot>>& plots, const swoop& s, int64_t t, bool metric)
-{
-    const int64_t top = s.track[s.top_of_turn].time;
-    const int64_t offset = s.entry_gate_time != 0 ? t + (int64_t(s.entry_gate_time) - top) : t;
-    std::unique_ptr<gps_point> g = swoop_point_at(s, offset);
-    const gps_point* p = g.get();
-    marker_overhead(*plots[0], s, p, metric);
-    marker_side_view(*plots[1], s, p, metric);
-    marker_dive_speed(*plots[2], s, p, metric);
-    marker_swoop_speed(*plots[3], s, p, metric);
-    marker_dive_angle(*plots[4], s, p, metric);
-    marker_gps_accuracy(*plots[5], s, p, metric);
-    marker_turn_rate(*plots[6], s, p, metric);
-    marker_heading(*plots[7], s, p, metric);
-}
 
 // Pixels in the cell that are neither white nor grey: something coloured was drawn.
 int coloured_pixels(cairo_surface_t* s, int x0, int y0, int w, int h)
@@ -234,7 +172,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
     std::vector<analysed> others;
     const double turns[4] = { 450, 270, 630, 180 };
     for (int k = 0; k < 4; k++) {
-        swoop_options o = base_options();
+        swoop_options o = example_swoop_base(the_course().walk.course, the_course().gate.truth.theta);
         o.seed = 40 + k;
         o.turn_degrees = turns[k];
         o.right_turn = k % 2 == 0;
@@ -250,7 +188,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
     for (bool metric : { false, true }) {
         auto plots = eight_plots(s, pond, metric);
         for (const analysed& o : others)
-            add_overlay(plots, *o.s, metric);
+            ASSERT_TRUE(add_overlay(plots, *o.s, metric));
         for (const analysed& o : others)
             set_markers(plots, *o.s, 1500, metric);
         set_markers(plots, s, 1500, metric);
@@ -306,16 +244,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
 
 TEST(plot_simulated, speed_course_and_frame_from_the_swoop)
 {
-    swoop_options o = base_options();
-    o.seed = 23;
-    o.turn_degrees = 270.0;
-    o.right_turn = false;
-    o.turn_height = 170.0;
-    o.peak_descent = 25.0;
-    o.entry_speed = 29.0;
-    o.entry_y = 1.0;
-    o.carve = true;
-    analysed carve = analyse(o, "swoop-carve.csv");
+    analysed carve = analyse(example_options(sim_example::carve), "swoop-carve.csv");
     const swoop& s = *carve.s;
     ASSERT_TRUE(s.carve_detected);
     auto p = plot_overhead(&s, pond_for(s), true, false);

@@ -138,6 +138,17 @@ scoped_tz::~scoped_tz()
     tzset();
 }
 
+scoped_cwd::scoped_cwd(const std::string& dir) : old_(fs::current_path().string())
+{
+    fs::current_path(dir);
+}
+
+scoped_cwd::~scoped_cwd()
+{
+    std::error_code ec;
+    fs::current_path(old_, ec);
+}
+
 std::string output_dir(const std::string& name)
 {
     fs::path p = fs::current_path() / "output" / name;

@@ -56,6 +56,20 @@ private:
     bool had_old_;
 };
 
+// Works in a folder for the lifetime of the object and goes back to the old
+// working directory after (the core writes "coord.txt" and "matrix.txt" in
+// the working directory). Throws when the folder cannot be entered.
+class scoped_cwd {
+public:
+    explicit scoped_cwd(const std::string& dir);
+    ~scoped_cwd();
+    scoped_cwd(const scoped_cwd&) = delete;
+    scoped_cwd& operator=(const scoped_cwd&) = delete;
+
+private:
+    std::string old_;
+};
+
 // Folder for output a developer may want to look at (plots, PDFs):
 // <build>/tests/output/<name>, created on demand.
 std::string output_dir(const std::string& name);

@@ -484,6 +484,31 @@ std::string frame(swoop& s, frame_matrix* m)
     return err ? err : "";
 }
 
+// The message of a frame built from the builder's track, "" when it is built.
+std::string frame_error(builder& b)
+{
+    swoop s = geodetic(b.finish());
+    frame_matrix m{};
+    return frame(s, &m);
+}
+
+// A fall from 1000 m with velocity v (m/s) until at or below `height` m.
+builder falling_to(double height, const vec3& v)
+{
+    builder b({0, 0, 1000});
+    b.step(v);
+    while (b.position()[2] > height)
+        b.step(v);
+    return b;
+}
+
+// n samples standing still.
+void stand(builder& b, int n)
+{
+    for (int i = 0; i < n; ++i)
+        b.step({0, 0, 0});
+}
+
 } // namespace
 
 TEST(frame_from_swoop, a_walk_on_the_ground_is_no_flight)
@@ -491,36 +516,23 @@ TEST(frame_from_swoop, a_walk_on_the_ground_is_no_flight)
     builder b({0, 0, 10});
     for (int i = 0; i < 100; ++i)
         b.step({1.2, 0, 0});
-    swoop s = geodetic(b.finish());
-    frame_matrix m{};
-    EXPECT_EQ(frame(s, &m), "could not detect flight");
+    EXPECT_EQ(frame_error(b), "could not detect flight");
 }
 
 TEST(frame_from_swoop, track_ending_in_flight_has_no_landing)
 {
-    builder b({0, 0, 1000});
-    b.step({10, 0, -8});
-    while (b.position()[2] > 100)
-        b.step({10, 0, -8});
-    swoop s = geodetic(b.finish());
-    frame_matrix m{};
-    EXPECT_EQ(frame(s, &m), "could not detect landing");
+    builder b = falling_to(100, {10, 0, -8});
+    EXPECT_EQ(frame_error(b), "could not detect landing");
 }
 
 TEST(frame_from_swoop, landing_as_high_as_the_start_has_no_dive_at_100_ft)
 {
     // Down 500 m and back up at speed, then standing where it began.
-    builder b({0, 0, 1000});
-    b.step({10, 0, -20});
-    while (b.position()[2] > 500)
-        b.step({10, 0, -20});
+    builder b = falling_to(500, {10, 0, -20});
     while (b.position()[2] < 1000)
         b.step({10, 0, 20});
-    for (int i = 0; i < 100; ++i)
-        b.step({0, 0, 0});
-    swoop s = geodetic(b.finish());
-    frame_matrix m{};
-    EXPECT_EQ(frame(s, &m), "could not find dive at 100 feet");
+    stand(b, 100);
+    EXPECT_EQ(frame_error(b), "could not find dive at 100 feet");
 }
 
 TEST(frame_from_swoop, slow_sinking_is_no_landing_unless_the_altitude_is_poor)
@@ -528,15 +540,11 @@ TEST(frame_from_swoop, slow_sinking_is_no_landing_unless_the_altitude_is_poor)
     // A fall of 500 m, then a slow sink at 3 m/s (8 mph) to the ground. Slow
     // samples that sink more than 100 ft within 15 s are no landing, so the
     // ground is found at the bottom; a slow sample with vAcc >= 10 lands at once.
-    builder b({0, 0, 1000});
-    b.step({10, 0, -20});
-    while (b.position()[2] > 500)
-        b.step({10, 0, -20});
+    builder b = falling_to(500, {10, 0, -20});
     const uint32_t poor = static_cast<uint32_t>(b.size() + 10);
     while (b.position()[2] > 0)
         b.step({2, 0, -3});
-    for (int i = 0; i < 100; ++i)
-        b.step({0, 0, 0});
+    stand(b, 100);
     swoop s = geodetic(b.finish());
     const double ground = s.track[s.track_len - 1].pos_wgs84[2]; // m
 

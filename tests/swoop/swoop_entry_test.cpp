@@ -9,10 +9,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "core/files/coord_dump.h"
-#include "core/files/platform.h"
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
 #include "core/swoop/swoop.h"
@@ -21,33 +19,11 @@
 
 namespace {
 
+using test_support::scoped_cwd;
 using test_support::temp_dir;
 
 const std::string csv_header = "time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,heading,cAcc,gpsFix,numSV\r\n"
                                "(ISO8601),(deg),(deg),(m),(m/s),(m/s),(m/s),(m),(m),(m/s),(deg),(deg),,\r\n";
-
-// Works in a folder for the lifetime of the object (the analysis writes its
-// dump into the working directory).
-class scoped_cwd {
-public:
-    explicit scoped_cwd(const std::string& dir)
-    {
-        char buf[4096];
-        if (getcwd(buf, sizeof buf))
-            old_ = buf;
-        EXPECT_EQ(platform_chdir(dir.c_str()), 0);
-    }
-    ~scoped_cwd()
-    {
-        if (!old_.empty())
-            platform_chdir(old_.c_str());
-    }
-    scoped_cwd(const scoped_cwd&) = delete;
-    scoped_cwd& operator=(const scoped_cwd&) = delete;
-
-private:
-    std::string old_;
-};
 
 // A record holding samples at rest at the given geodetic points, 200 ms apart.
 swoop resting_at(const std::vector<vec3>& points)
@@ -295,17 +271,33 @@ sim_swoop simulate(bool reverse, bool carve = false, double theta = 0)
     return generate_swoop(o);
 }
 
+// A simulated jump with its record after an analysis against the course
+// (gate type 0, speed-course angle theta in radians).
+struct judged {
+    sim_swoop sim;
+    frame_matrix gate{}; // the course frame the analysis was given
+    swoop s;
+    std::string err;     // the analysis' message, "" when it succeeded
+};
+
+judged judge(const sim_swoop& sim, double theta)
+{
+    judged j{sim, sim.truth.course_matrix, from_samples(sim.samples), ""};
+    const char* err = nullptr;
+    swoop_analyse(j.s, 0, &j.gate, theta, &err);
+    if (err)
+        j.err = err;
+    return j;
+}
+
 } // namespace
 
 TEST(swoop_analyse, reversed_swoop_is_judged_again_in_the_frame_turned_by_pi)
 {
-    const sim_swoop sim = simulate(true);
-    const frame_matrix gate = sim.truth.course_matrix;
-    swoop s = from_samples(sim.samples);
-    const char* err = nullptr;
-    swoop_analyse(s, 0, &gate, 0, &err);
-    ASSERT_EQ(err, nullptr) << err;
-
+    const judged j = judge(simulate(true), 0);
+    ASSERT_EQ(j.err, "");
+    const swoop& s = j.s;
+    const frame_matrix& gate = j.gate;
     EXPECT_TRUE(s.reversal_detected);
     EXPECT_FALSE(s.carve_detected);
     EXPECT_EQ(s.gate_type, 0u);
@@ -317,10 +309,11 @@ TEST(swoop_analyse, reversed_swoop_is_judged_again_in_the_frame_turned_by_pi)
     EXPECT_LT(s.track[s.rollout].pos_local[0], 0);
     EXPECT_GT(s.track[s.stop].pos_local[0], 0);
     EXPECT_NE(s.entry_gate, 0u);
-    EXPECT_NEAR(static_cast<double>(s.entry_gate_time), static_cast<double>(sim.truth.entry_gate_time), 250);
+    EXPECT_NEAR(static_cast<double>(s.entry_gate_time), static_cast<double>(j.sim.truth.entry_gate_time), 250);
 
     // The same as a single pass in the turned frame.
-    swoop once = from_samples(sim.samples);
+    swoop once = from_samples(j.sim.samples);
+    const char* err = nullptr;
     swoop_analyse(once, 1, &s.matrix, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_FALSE(once.reversal_detected);
@@ -331,15 +324,12 @@ TEST(swoop_analyse, reversed_swoop_is_judged_again_in_the_frame_turned_by_pi)
 
 TEST(swoop_analyse, swoop_flown_along_the_gate_is_judged_once)
 {
-    const sim_swoop sim = simulate(false);
-    const frame_matrix gate = sim.truth.course_matrix;
-    swoop s = from_samples(sim.samples);
-    const char* err = nullptr;
-    swoop_analyse(s, 0, &gate, 0.3, &err);
-    ASSERT_EQ(err, nullptr) << err;
+    const judged j = judge(simulate(false), 0.3);
+    ASSERT_EQ(j.err, "");
+    const swoop& s = j.s;
     EXPECT_FALSE(s.reversal_detected);
     EXPECT_FALSE(s.carve_detected);
-    EXPECT_EQ(s.matrix, gate);
+    EXPECT_EQ(s.matrix, j.gate);
     EXPECT_EQ(s.rotate_theta, 0.3);
     EXPECT_EQ(s.rotate_matrix_out, frame_matrix{}); // never turned
     EXPECT_NE(s.entry_gate, 0u);
@@ -350,28 +340,24 @@ TEST(swoop_analyse, speed_course_verdict_turns_by_theta_and_pi_when_reversed)
     const double theta = 0.2; // radians
     for (bool reverse : {false, true}) {
         SCOPED_TRACE(reverse ? "reversed" : "along the course");
-        const sim_swoop sim = simulate(reverse, true, theta);
-        const frame_matrix gate = sim.truth.course_matrix;
-        swoop s = from_samples(sim.samples);
-        const char* err = nullptr;
-        swoop_analyse(s, 0, &gate, theta, &err);
-        ASSERT_EQ(err, nullptr) << err;
+        const judged j = judge(simulate(reverse, true, theta), theta);
+        ASSERT_EQ(j.err, "");
+        const swoop& s = j.s;
         EXPECT_TRUE(s.carve_detected);
         EXPECT_EQ(s.reversal_detected, reverse);
         const double angle = (reverse ? wgs84::pi : 0) + theta;
-        EXPECT_EQ(s.matrix, turned(gate, angle));
+        EXPECT_EQ(s.matrix, turned(j.gate, angle));
         EXPECT_EQ(s.rotate_matrix_out, s.matrix);
     }
 }
 
 TEST(swoop_analyse, unchanged_frame_returns_at_once)
 {
-    const sim_swoop sim = simulate(true);
-    const frame_matrix gate = sim.truth.course_matrix;
-    swoop s = from_samples(sim.samples);
+    judged j = judge(simulate(true), 0);
+    ASSERT_EQ(j.err, "");
+    swoop& s = j.s;
+    const frame_matrix& gate = j.gate;
     const char* err = nullptr;
-    swoop_analyse(s, 0, &gate, 0, &err);
-    ASSERT_EQ(err, nullptr) << err;
     const uint32_t stop = s.stop;
 
     // Gate type 0: same theta and gate, and the frame is still the turned one.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tools/track_sim/track_sim.h"
 
@@ -70,99 +71,105 @@ int run_examples(const std::string& folder)
     return 0;
 }
 
-// Options shared by walks and swoops; true when the argument was one of them.
-bool common_option(const std::string& a, int& i, int argc, char** argv, sim_course& course, sim_noise& noise,
-                   uint64_t& seed, double& rate, int64_t& start, bool& records)
-{
-    auto value = [&]() -> const char* {
-        if (i + 1 >= argc)
+// The options after the file name, one at a time.
+struct arguments {
+    int argc;
+    char** argv;
+    int next = 3;
+
+    bool more() const { return next < argc; }
+    std::string option() { return argv[next++]; }
+    // The value that follows an option.
+    const char* value()
+    {
+        if (next >= argc)
             usage();
-        return argv[++i];
-    };
-    if (a == "--seed") seed = std::strtoull(value(), nullptr, 10);
-    else if (a == "--rate") rate = number(value());
-    else if (a == "--noise") noise.level = number(value());
-    else if (a == "--drop") noise.drop_rate = number(value());
+        return argv[next++];
+    }
+};
+
+// Options shared by walks and swoops; true when the argument was one of them.
+template <typename options>
+bool common_option(const std::string& a, arguments& args, options& o, bool& records)
+{
+    if (a == "--seed") o.seed = std::strtoull(args.value(), nullptr, 10);
+    else if (a == "--rate") o.rate = number(args.value());
+    else if (a == "--noise") o.noise.level = number(args.value());
+    else if (a == "--drop") o.noise.drop_rate = number(args.value());
     else if (a == "--records") records = true;
-    else if (a == "--lat") course.lat = number(value());
-    else if (a == "--lon") course.lon = number(value());
-    else if (a == "--ground") course.ground_height = number(value());
-    else if (a == "--heading") course.heading = number(value());
-    else if (a == "--start") start = std::strtoll(value(), nullptr, 10);
+    else if (a == "--lat") o.course.lat = number(args.value());
+    else if (a == "--lon") o.course.lon = number(args.value());
+    else if (a == "--ground") o.course.ground_height = number(args.value());
+    else if (a == "--heading") o.course.heading = number(args.value());
+    else if (a == "--start") o.start_time = std::strtoll(args.value(), nullptr, 10);
     else return false;
     return true;
 }
 
-int run_walk(const std::string& path, int argc, char** argv)
+// Writes the track file and its truth beside it; the exit status.
+int write_run(const std::string& path, const std::vector<gps_point>& samples, bool records, const std::string& truth)
+{
+    bool ok = write(path, format_track(samples, records ? sim_dialect::records : sim_dialect::field_names)) &&
+              write(beside(path, ".json"), truth);
+    return ok ? 0 : 1;
+}
+
+int run_walk(const std::string& path, arguments args)
 {
     walk_options o;
     bool records = false;
-    for (int i = 3; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc)
-                usage();
-            return argv[++i];
-        };
-        if (common_option(a, i, argc, argv, o.course, o.noise, o.seed, o.rate, o.start_time, records)) continue;
+    while (args.more()) {
+        std::string a = args.option();
+        if (common_option(a, args, o, records)) continue;
         if (a == "--clockwise") o.clockwise = true;
         else if (a == "--no-exit-gate") o.exit_gate = false;
         else if (a == "--exit-right") o.exit_gate_right = true;
         else if (a == "--exit-offset") {
-            const char* v = value();
+            const char* v = args.value();
             char* end = nullptr;
             o.exit_gate_offset[0] = std::strtod(v, &end);
             if (*end != ',')
                 usage();
             o.exit_gate_offset[1] = number(end + 1);
         }
-        else if (a == "--stop") o.stop_time = number(value());
-        else if (a == "--pond-length") o.pond_length = number(value());
-        else if (a == "--pond-width") o.pond_width = number(value());
-        else if (a == "--upstream") o.upstream = number(value());
-        else if (a == "--walk-speed") o.walk_speed = number(value());
+        else if (a == "--stop") o.stop_time = number(args.value());
+        else if (a == "--pond-length") o.pond_length = number(args.value());
+        else if (a == "--pond-width") o.pond_width = number(args.value());
+        else if (a == "--upstream") o.upstream = number(args.value());
+        else if (a == "--walk-speed") o.walk_speed = number(args.value());
         else usage();
     }
     sim_walk w = generate_walk(o);
-    bool ok = write(path, format_track(w.samples, records ? sim_dialect::records : sim_dialect::field_names)) &&
-              write(beside(path, ".json"), walk_truth_json(w.truth));
-    return ok ? 0 : 1;
+    return write_run(path, w.samples, records, walk_truth_json(w.truth));
 }
 
-int run_swoop(const std::string& path, int argc, char** argv)
+int run_swoop(const std::string& path, arguments args)
 {
     swoop_options o;
     bool records = false;
-    for (int i = 3; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc)
-                usage();
-            return argv[++i];
-        };
-        if (common_option(a, i, argc, argv, o.course, o.noise, o.seed, o.rate, o.start_time, records)) continue;
-        if (a == "--theta") o.theta = number(value());
-        else if (a == "--turn") o.turn_degrees = number(value());
+    while (args.more()) {
+        std::string a = args.option();
+        if (common_option(a, args, o, records)) continue;
+        if (a == "--theta") o.theta = number(args.value());
+        else if (a == "--turn") o.turn_degrees = number(args.value());
         else if (a == "--left") o.right_turn = false;
-        else if (a == "--turn-height") o.turn_height = number(value());
-        else if (a == "--peak-descent") o.peak_descent = number(value());
-        else if (a == "--entry-speed") o.entry_speed = number(value());
-        else if (a == "--entry-y") o.entry_y = number(value());
-        else if (a == "--skim") o.skim_height = number(value());
+        else if (a == "--turn-height") o.turn_height = number(args.value());
+        else if (a == "--peak-descent") o.peak_descent = number(args.value());
+        else if (a == "--entry-speed") o.entry_speed = number(args.value());
+        else if (a == "--entry-y") o.entry_y = number(args.value());
+        else if (a == "--skim") o.skim_height = number(args.value());
         else if (a == "--carve") o.carve = true;
         else if (a == "--carve-right") o.carve = o.carve_right = true;
         else if (a == "--reverse") o.reverse = true;
         else if (a == "--false-start") o.false_start = true;
-        else if (a == "--exit-height") o.exit_height = number(value());
-        else if (a == "--climb-start") o.climb_start = number(value());
-        else if (a == "--freefall") o.freefall_time = number(value());
-        else if (a == "--walk-away") o.walk_away = number(value());
+        else if (a == "--exit-height") o.exit_height = number(args.value());
+        else if (a == "--climb-start") o.climb_start = number(args.value());
+        else if (a == "--freefall") o.freefall_time = number(args.value());
+        else if (a == "--walk-away") o.walk_away = number(args.value());
         else usage();
     }
     sim_swoop s = generate_swoop(o);
-    bool ok = write(path, format_track(s.samples, records ? sim_dialect::records : sim_dialect::field_names)) &&
-              write(beside(path, ".json"), swoop_truth_json(s.truth));
-    return ok ? 0 : 1;
+    return write_run(path, s.samples, records, swoop_truth_json(s.truth));
 }
 
 } // namespace
@@ -176,9 +183,9 @@ int main(int argc, char** argv)
         if (command == "examples")
             return run_examples(argv[2]);
         if (command == "walk")
-            return run_walk(argv[2], argc, argv);
+            return run_walk(argv[2], arguments{argc, argv});
         if (command == "swoop")
-            return run_swoop(argv[2], argc, argv);
+            return run_swoop(argv[2], arguments{argc, argv});
     } catch (const std::invalid_argument& e) {
         std::fprintf(stderr, "track-sim: %s\n", e.what());
         return 1;

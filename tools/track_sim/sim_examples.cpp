@@ -1,68 +1,87 @@
 // The bundled examples: one course, its gate walk and three swoops.
+#include <cstddef>
+#include <iterator>
+
 #include "tools/track_sim/track_sim.h"
+
+swoop_options example_swoop_base(const sim_course& course, double theta)
+{
+    swoop_options o;
+    o.course = course;
+    o.theta = theta;
+    o.exit_height = 1000.0;
+    o.climb_start = 850.0;
+    o.jump_run = 10.0;
+    o.freefall_time = 4.0;
+    o.canopy_sink = 9.0;
+    o.stand_time = 8.0;
+    return o;
+}
+
+swoop_options example_swoop(const sim_course& course, double theta, sim_example which)
+{
+    // What sets the swoops apart, in the order of sim_example.
+    struct flight {
+        uint64_t seed;
+        double turn_degrees;
+        bool right_turn;
+        double turn_height;  // m above ground
+        double peak_descent; // m/s
+        double entry_speed;  // m/s
+        double entry_y;      // m, run frame
+    };
+    static constexpr flight flights[] = {
+        // seed  turn   right  height descent entry  entry_y
+        {21,     270.0, true,  165.0, 24.0,   28.5,  2.0},  // right_270
+        {22,     450.0, false, 255.0, 27.0,   30.0,  -3.5}, // left_450
+        {23,     270.0, false, 170.0, 25.0,   29.0,  1.0},  // carve
+    };
+    const flight& f = flights[static_cast<size_t>(which)];
+    swoop_options o = example_swoop_base(course, theta);
+    o.seed = f.seed;
+    o.turn_degrees = f.turn_degrees;
+    o.right_turn = f.right_turn;
+    o.turn_height = f.turn_height;
+    o.peak_descent = f.peak_descent;
+    o.entry_speed = f.entry_speed;
+    o.entry_y = f.entry_y;
+    if (which == sim_example::left_450) {
+        o.false_start = true;
+        o.walk_away = 6.0;
+    }
+    o.carve = which == sim_example::carve;
+    return o;
+}
 
 std::vector<sim_file> bundled_examples()
 {
     std::vector<sim_file> files;
+    auto add = [&files](const std::string& stem, std::string track, std::string truth) {
+        files.push_back({stem + ".csv", std::move(track)});
+        files.push_back({stem + ".json", std::move(truth)});
+    };
 
     walk_options walk;
     walk.seed = 11;
     walk.exit_gate_offset = {1.2, -0.8};
     sim_walk gate = generate_walk(walk);
-    files.push_back({"gate-walk.csv", format_track(gate.samples, sim_dialect::field_names)});
-    files.push_back({"gate-walk.json", walk_truth_json(gate.truth)});
+    add("gate-walk", format_track(gate.samples, sim_dialect::field_names), walk_truth_json(gate.truth));
 
-    // Logs that start late in the climb keep the files small.
-    swoop_options base;
-    base.course = walk.course;
-    base.theta = gate.truth.theta;
-    base.exit_height = 1000.0;
-    base.climb_start = 850.0;
-    base.jump_run = 10.0;
-    base.freefall_time = 4.0;
-    base.canopy_sink = 9.0;
-    base.stand_time = 8.0;
-
-    swoop_options right = base;
-    right.seed = 21;
-    right.start_time += 3600000;
-    right.turn_degrees = 270.0;
-    right.right_turn = true;
-    right.turn_height = 165.0;
-    right.peak_descent = 24.0;
-    right.entry_speed = 28.5;
-    right.entry_y = 2.0;
-    sim_swoop a = generate_swoop(right);
-    files.push_back({"swoop-270-right.csv", format_track(a.samples, sim_dialect::field_names)});
-    files.push_back({"swoop-270-right.json", swoop_truth_json(a.truth)});
-
-    swoop_options left = base;
-    left.seed = 22;
-    left.start_time += 2 * 3600000;
-    left.false_start = true;
-    left.turn_degrees = 450.0;
-    left.right_turn = false;
-    left.turn_height = 255.0;
-    left.peak_descent = 27.0;
-    left.entry_speed = 30.0;
-    left.entry_y = -3.5;
-    left.walk_away = 6.0;
-    sim_swoop b = generate_swoop(left);
-    files.push_back({"swoop-450-left.csv", format_track(b.samples, sim_dialect::records)});
-    files.push_back({"swoop-450-left.json", swoop_truth_json(b.truth)});
-
-    swoop_options carve = base;
-    carve.seed = 23;
-    carve.start_time += 3 * 3600000;
-    carve.turn_degrees = 270.0;
-    carve.right_turn = false;
-    carve.turn_height = 170.0;
-    carve.peak_descent = 25.0;
-    carve.entry_speed = 29.0;
-    carve.entry_y = 1.0;
-    carve.carve = true;
-    sim_swoop c = generate_swoop(carve);
-    files.push_back({"swoop-carve.csv", format_track(c.samples, sim_dialect::field_names)});
-    files.push_back({"swoop-carve.json", swoop_truth_json(c.truth)});
+    struct example_file {
+        sim_example which;
+        const char* stem;
+        sim_dialect dialect;
+    };
+    static constexpr example_file swoops[] = {
+        {sim_example::right_270, "swoop-270-right", sim_dialect::field_names},
+        {sim_example::left_450, "swoop-450-left", sim_dialect::records},
+        {sim_example::carve, "swoop-carve", sim_dialect::field_names},
+    };
+    for (size_t k = 0; k < std::size(swoops); ++k) {
+        swoop_options o = example_swoop(walk.course, gate.truth.theta, swoops[k].which);
+        o.start_time += static_cast<int64_t>(k + 1) * 3600000; // an hour apart, after the walk
+        sim_swoop s = generate_swoop(o);
+        add(swoops[k].stem, format_track(s.samples, swoops[k].dialect), swoop_truth_json(s.truth));
+    }
     return files;
 }

@@ -207,3 +207,16 @@ struct sim_file {
     std::string text; // its exact content
 };
 std::vector<sim_file> bundled_examples();
+
+// The swoops of the bundled examples, for benchmarks and tests that fly them
+// (or others like them) on a course: `course` and its speed-course angle
+// `theta` (radians). Their logs start late in the climb, which keeps the files
+// small, at sim_default_start (the bundled files start an hour apart).
+enum class sim_example {
+    right_270, // 270 degrees to the right
+    left_450,  // 450 degrees to the left, after a false start; walks away at the end
+    carve,     // 270 degrees to the left onto the curved speed course
+};
+// What every example swoop shares; other turns can be flown from it.
+swoop_options example_swoop_base(const sim_course& course, double theta);
+swoop_options example_swoop(const sim_course& course, double theta, sim_example which);
