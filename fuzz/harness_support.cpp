@@ -3,10 +3,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+std::string scratch;
+
+// The scratch folder goes when the run ends normally; after a crash it stays
+// for a look at what the harness wrote.
+void remove_scratch()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(scratch, ec);
+}
 
 const std::string& scratch_dir()
 {
@@ -23,6 +35,8 @@ const std::string& scratch_dir()
             std::abort();
         if (chdir(d.c_str()) != 0)
             std::abort();
+        scratch = d;
+        std::atexit(remove_scratch);
         return d;
     }();
     return dir;
@@ -78,4 +92,21 @@ bool fuzz_known_reader_message(const char* err)
             return true;
     }
     return false;
+}
+
+void fuzz_logger_reader(const uint8_t* data, size_t size, const char* name,
+                        void (*reader)(const char*, gps_track&, const char**))
+{
+    const std::string& path = fuzz_input_file(data, size, name);
+    gps_track track;
+    const char* err = nullptr;
+    reader(path.c_str(), track, &err);
+    if (err) {
+        fuzz_check(fuzz_known_reader_message(err), "unexpected reader message");
+        fuzz_check(track.gps_points.empty() && track.count == 0, "a failed read left samples");
+    } else {
+        fuzz_check(track.count > 0, "a successful read without samples");
+        fuzz_check(track.count <= track.capacity && track.gps_points.size() == track.capacity,
+                   "sample count beyond the array");
+    }
 }

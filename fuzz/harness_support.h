@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/track/gps_point.h"
+
 // Writes the input to `name` in the scratch folder and returns the full path.
 const std::string& fuzz_input_file(const uint8_t* data, size_t size, const char* name);
 
@@ -24,3 +26,9 @@ void fuzz_check(bool condition, const char* what);
 // True when err is one of the messages the track readers and loaders may
 // give (compared up to the first "%s" of the message's format).
 bool fuzz_known_reader_message(const char* err);
+
+// Runs a logger reader on the input (written as `name`) and checks what any
+// reader promises: a known message and no samples on failure, samples within
+// the array on success.
+void fuzz_logger_reader(const uint8_t* data, size_t size, const char* name,
+                        void (*reader)(const char*, gps_track&, const char**));

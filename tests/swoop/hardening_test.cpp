@@ -91,7 +91,7 @@ swoop analysed_jump()
 
 // Found by fuzzing: neighbouring times in a container 2^63 ms and more
 // apart made the time steps overflow (signed 64-bit arithmetic).
-TEST(hardening, container_with_times_far_apart)
+TEST(swoop_hardening, container_with_times_far_apart)
 {
     const char* err = nullptr;
     std::unique_ptr<swoop> s =
@@ -108,7 +108,7 @@ TEST(hardening, container_with_times_far_apart)
 
 // Found by fuzzing: a container with wild but finite values; its analysis
 // succeeds in the course frame with heights of 1e90 ft.
-TEST(hardening, container_with_wild_values)
+TEST(swoop_hardening, container_with_wild_values)
 {
     const char* err = nullptr;
     std::unique_ptr<swoop> s =
@@ -120,7 +120,7 @@ TEST(hardening, container_with_wild_values)
 // Values that are not finite numbers print as the dashes of a missing value,
 // as wide as the number's field; the other values of the report stay as
 // they are.
-TEST(hardening, report_shows_values_that_are_not_numbers_as_dashes)
+TEST(swoop_hardening, report_shows_values_that_are_not_numbers_as_dashes)
 {
     swoop s = analysed_jump();
     // A sample of its own for the highest descent rate, so that only its

@@ -147,7 +147,7 @@ std::string field_name_text(const sim_swoop& sim)
 
 } // namespace
 
-TEST(quirks, first_fixes_with_poor_accuracy_and_irregular_spacing_change_nothing)
+TEST(swoop_quirks, first_fixes_with_poor_accuracy_and_irregular_spacing_change_nothing)
 {
     const sim_swoop& sim = jump_from_the_ground();
     const std::string clean = field_name_text(sim);
@@ -180,7 +180,7 @@ TEST(quirks, first_fixes_with_poor_accuracy_and_irregular_spacing_change_nothing
     }
 }
 
-TEST(quirks, altitude_spike_of_38000_ft_in_the_first_seconds_changes_nothing)
+TEST(swoop_quirks, altitude_spike_of_38000_ft_in_the_first_seconds_changes_nothing)
 {
     // While the receiver acquires, it reports a wild height together with
     // the accuracy estimate that marks it as such.
@@ -202,7 +202,7 @@ TEST(quirks, altitude_spike_of_38000_ft_in_the_first_seconds_changes_nothing)
     }
 }
 
-TEST(quirks, last_row_cut_by_power_loss_is_left_out)
+TEST(swoop_quirks, last_row_cut_by_power_loss_is_left_out)
 {
     const sim_swoop& sim = jump_from_the_climb();
     std::vector<std::string> lines = lines_of(field_name_text(sim));
@@ -220,7 +220,7 @@ TEST(quirks, last_row_cut_by_power_loss_is_left_out)
     }
 }
 
-TEST(quirks, trailing_commas_change_nothing)
+TEST(swoop_quirks, trailing_commas_change_nothing)
 {
     const sim_swoop& sim = jump_from_the_climb();
     const std::string clean = field_name_text(sim);
@@ -233,7 +233,7 @@ TEST(quirks, trailing_commas_change_nothing)
     EXPECT_EQ(after.report, before.report);
 }
 
-TEST(quirks, record_dialect_with_var_commas_short_unit_line_and_no_gpsfix)
+TEST(swoop_quirks, record_dialect_with_var_commas_short_unit_line_and_no_gpsfix)
 {
     const sim_swoop& sim = jump_from_the_climb();
     std::string records = format_track(sim.samples, sim_dialect::records);
@@ -254,7 +254,7 @@ TEST(quirks, record_dialect_with_var_commas_short_unit_line_and_no_gpsfix)
     EXPECT_EQ(recs.s->track[100].gpsfix, 0);
 }
 
-TEST(quirks, repeated_and_backward_times_are_analysed)
+TEST(swoop_quirks, repeated_and_backward_times_are_analysed)
 {
     const sim_swoop& sim = jump_from_the_climb();
     const std::string clean = field_name_text(sim);
@@ -283,7 +283,7 @@ TEST(quirks, repeated_and_backward_times_are_analysed)
     }
 }
 
-TEST(quirks, a_track_that_never_lands_gives_the_detectors_message)
+TEST(swoop_quirks, a_track_that_never_lands_gives_the_detectors_message)
 {
     const sim_swoop& sim = jump_from_the_climb();
     const std::vector<std::string> lines = lines_of(field_name_text(sim));
@@ -311,7 +311,7 @@ TEST(quirks, a_track_that_never_lands_gives_the_detectors_message)
               "did not detect end of motion after swoop");
 }
 
-TEST(quirks, one_sample_gives_the_detectors_message)
+TEST(swoop_quirks, one_sample_gives_the_detectors_message)
 {
     const std::string one = test_support::read_file(test_support::data_file("quirks/one-sample.csv"));
     const frame_matrix& course = jump_from_the_climb().truth.course_matrix;
@@ -329,7 +329,7 @@ TEST(quirks, one_sample_gives_the_detectors_message)
 // "nan", "inf", "1e999" in rows all through the jump: those rows cannot be
 // placed and are left out; what remains is analysed as usual, and neither
 // the report nor the record holds a value that is not a number.
-TEST(quirks, non_numbers_in_rows_of_the_jump_leave_a_sound_analysis)
+TEST(swoop_quirks, non_numbers_in_rows_of_the_jump_leave_a_sound_analysis)
 {
     const sim_swoop& sim = jump_from_the_climb();
     const std::string clean = field_name_text(sim);

@@ -51,7 +51,7 @@ const std::string quirk(const char* name)
 
 } // namespace
 
-TEST(quirks, record_dialect_header_lines_are_passed_over)
+TEST(track_quirks, record_dialect_header_lines_are_passed_over)
 {
     // $VAR values with commas, a $UNIT line shorter than its $COL line and
     // 11-field rows without gpsFix: three samples, gpsfix 0.
@@ -68,7 +68,7 @@ TEST(quirks, record_dialect_header_lines_are_passed_over)
     EXPECT_EQ(gate_load_message(quirk("var-values-with-commas-short-unit-line.gnss")), "");
 }
 
-TEST(quirks, files_that_do_not_load_give_the_field_name_reader_message)
+TEST(track_quirks, files_that_do_not_load_give_the_field_name_reader_message)
 {
     struct {
         const char* file;
@@ -93,7 +93,7 @@ TEST(quirks, files_that_do_not_load_give_the_field_name_reader_message)
     }
 }
 
-TEST(quirks, trailing_commas_add_no_field)
+TEST(track_quirks, trailing_commas_add_no_field)
 {
     swoop_load r = load_swoop(quirk("trailing-commas.csv"));
     ASSERT_EQ(r.err, "");
@@ -102,7 +102,7 @@ TEST(quirks, trailing_commas_add_no_field)
     EXPECT_EQ(r.track.gps_points[2].numsv, 12);
 }
 
-TEST(quirks, a_last_row_cut_by_power_loss_is_left_out)
+TEST(track_quirks, a_last_row_cut_by_power_loss_is_left_out)
 {
     for (const char* file : {"last-row-cut-by-power-loss.csv", "last-row-cut-in-time-field.csv"}) {
         SCOPED_TRACE(file);
@@ -114,7 +114,7 @@ TEST(quirks, a_last_row_cut_by_power_loss_is_left_out)
     }
 }
 
-TEST(quirks, one_sample_loads)
+TEST(track_quirks, one_sample_loads)
 {
     swoop_load r = load_swoop(quirk("one-sample.csv"));
     ASSERT_EQ(r.err, "");
@@ -125,7 +125,7 @@ TEST(quirks, one_sample_loads)
 // "nan", "inf", "1e999" and their kin read through strtod as numbers that
 // are not finite. Rows whose position or velocity holds one are left out;
 // accuracies that are not numbers are kept (they compare as poor ones).
-TEST(quirks, rows_that_cannot_be_placed_are_left_out)
+TEST(track_quirks, rows_that_cannot_be_placed_are_left_out)
 {
     swoop_load r = load_swoop(quirk("non-numbers-in-some-rows.csv"));
     ASSERT_EQ(r.err, "");
@@ -146,7 +146,7 @@ TEST(quirks, rows_that_cannot_be_placed_are_left_out)
     EXPECT_EQ(gate.track.size(), 2u);
 }
 
-TEST(quirks, container_samples_that_cannot_be_placed_are_left_out_by_the_loader)
+TEST(track_quirks, container_samples_that_cannot_be_placed_are_left_out_by_the_loader)
 {
     test_support::temp_dir dir;
     gps_point points[3] = {};
