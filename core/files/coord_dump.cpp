@@ -4,13 +4,11 @@
 #include <cstdio>
 
 #include "core/files/platform.h"
+#include "core/geometry/units.h"
 #include "core/track/error_text.h"
 
 namespace {
 
-constexpr double feet_per_metre = 3.2808399;
-constexpr double mph_per_mps = 2.23693629;
-constexpr double standard_gravity = 9.80665; // m/s^2
 constexpr const char* dump_name = "coord.txt";
 
 } // namespace

@@ -2,11 +2,11 @@
 
 #include "core/gate/gate.h"
 #include "core/geometry/geodetic.h"
+#include "core/geometry/units.h"
 #include "core/geometry/vector_math.h"
 
 namespace {
 
-constexpr double feet_per_metre = 3.2808399;
 constexpr double near_feet = 5.0;   // ft: a sample this close (strictly less) is at the waypoint
 constexpr double leave_feet = 50.0; // ft: a sample this far has left the waypoint
 

@@ -9,12 +9,10 @@
 #include <string>
 
 #include "core/geometry/geodetic.h"
+#include "core/geometry/units.h"
 
 namespace {
 
-constexpr double feet_per_metre = 3.2808399;
-constexpr double mph_per_mps = 2.23693629;
-constexpr double kmh_per_mps = 3.6;
 
 constexpr uint32_t room = 300; // points a swoop series starts with
 

@@ -7,14 +7,13 @@
 #include <new>
 
 #include "core/geometry/geodetic.h"
+#include "core/geometry/units.h"
 #include "core/geometry/vector_math.h"
 #include "core/swoop/swoop_stages.h"
 
 namespace {
 
 constexpr double pi = wgs84::pi;
-constexpr double ms_to_mph = 2.23693629; // m/s -> mph
-constexpr double m_to_ft = 3.2808399;    // metres -> feet
 
 // ms from sample a to sample b as an unsigned 32-bit difference, taken on
 // the unsigned 64-bit times so that times far apart (a container holds any
@@ -82,7 +81,7 @@ void turn_angle(std::vector<gps_point>& track, uint32_t n)
             e += 360;
         track[i].turn_angle = e;
 
-        const bool steep = track[i].dive_angle > 60 && -track[i].vel_local[2] * ms_to_mph > 60;
+        const bool steep = track[i].dive_angle > 60 && -track[i].vel_local[2] * mph_per_mps > 60;
         const turn_direction step = e > 2 ? turn_direction::right
                                   : e < -2 ? turn_direction::left
                                            : turn_direction::none;
@@ -91,7 +90,7 @@ void turn_angle(std::vector<gps_point>& track, uint32_t n)
 
         if (run != 0) {
             const double length = vec2_distance(track[i].pos_local, track[run].pos_local); // metres
-            if (!flip || !steep || length * m_to_ft > 30) {
+            if (!flip || !steep || length * feet_per_metre > 30) {
                 double total = track[i - 1].heading - track[run - 1].heading; // degrees
                 if (total < 0 && established == turn_direction::right)
                     total += 360;

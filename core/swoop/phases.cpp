@@ -7,6 +7,7 @@
 // values: heights are pos_local z in feet above the gate, speeds in mph.
 
 #include "core/swoop/bottom_search.h"
+#include "core/geometry/units.h"
 #include "core/swoop/swoop_stages.h"
 
 #include <algorithm>
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr double feet_per_metre = 3.2808399;
-constexpr double mph_per_mps = 2.23693629;
 
 double height_ft(const gps_point& p) { return p.pos_local[2] * feet_per_metre; }     // ft above the gate
 double descent_mph(const gps_point& p) { return -p.vel_local[2] * mph_per_mps; }    // mph, + = down

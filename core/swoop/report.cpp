@@ -8,6 +8,7 @@
 #include <new>
 
 #include "core/geometry/geodetic.h"
+#include "core/geometry/units.h"
 #include "core/track/error_text.h"
 
 namespace {
@@ -19,8 +20,8 @@ struct units {
     double speed_factor;   // per m/s
 };
 
-constexpr units imperial{"ft", 3.2808399, "mph", 2.23693629};
-constexpr units metric_units{"m", 1, "km/h", 3.6};
+constexpr units imperial{"ft", feet_per_metre, "mph", mph_per_mps};
+constexpr units metric_units{"m", 1, "km/h", kmh_per_mps};
 
 // A short field of at most 5 characters; longer output is cut.
 struct short_field {

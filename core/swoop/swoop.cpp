@@ -6,6 +6,7 @@
 
 #include "core/files/coord_dump.h"
 #include "core/geometry/geodetic.h"
+#include "core/geometry/units.h"
 #include "core/geometry/vector_math.h"
 #include "core/swoop/swoop_stages.h"
 #include "core/track/error_text.h"
@@ -13,9 +14,7 @@
 
 namespace {
 
-constexpr double m_to_ft = 3.2808399;      // metres -> feet
 constexpr double gate_range = 1000;        // m, the swoop must come this close to the gate origin
-constexpr double feet_per_mile = 5280;
 
 // The swoop must pass within 1000 m of the frame origin somewhere; a frame
 // from another field is recognised by its distance.
@@ -30,7 +29,7 @@ void gate_location_check(const swoop& s, const char** err)
             return;
     }
     *err = errmsg("invalid gate location (%0.1f miles between gate and swoop)",
-                  closest * m_to_ft / feet_per_mile);
+                  closest * feet_per_metre / feet_per_mile);
 }
 
 // One pass of the analysis in the current matrix. A stage that sets the

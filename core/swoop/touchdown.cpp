@@ -4,12 +4,12 @@
 #include "core/swoop/swoop_stages.h"
 
 #include "core/geometry/geodetic.h"
+#include "core/geometry/units.h"
 #include "core/geometry/vector_math.h"
 #include "core/track/error_text.h"
 
 namespace {
 
-constexpr double feet_per_metre = 3.2808399;
 constexpr double standing_circle = 75; // ft around the stop
 
 double x_of(const gps_point& p) { return p.pos_local[0]; } // m along the course
