@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
+constexpr double pi = wgs84::pi;
 
 // The output name, or empty when the input has no 3-character extension
 // (the run itself stops on that later).

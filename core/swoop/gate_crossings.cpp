@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
+constexpr double pi = wgs84::pi;
 constexpr double entry_gate_half_width = 15;  // m, bounds included
 constexpr double carve_angle = 75;            // degrees of the speed-course arc
 constexpr double stop_near_exit_gate = 10;    // m from the exit gate centre
