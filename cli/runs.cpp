@@ -8,7 +8,7 @@
 #include "cli/plot_document.h"
 #include "core/files/container.h"
 #include "core/files/kml_writer.h"
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/gate/gate.h"
 #include "core/gate/gate_file.h"
 #include "core/geometry/geodetic.h"

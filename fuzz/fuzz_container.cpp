@@ -33,13 +33,13 @@ void swoop_round_trip(const gps_track& track)
         fuzz_check(same_raw_fields(track.gps_points[i], again.gps_points[i]), "a sample changed in the round trip");
 }
 
-void gate_round_trip(const gate_data& gate)
+void gate_round_trip(const gate_geometry& gate)
 {
     const std::string copy = fuzz_scratch_path("copy.skm");
     const char* err = nullptr;
     gate_container_write(copy.c_str(), gate.matrix, gate.theta, gate.pond, &err);
     fuzz_check(!err, "writing a gate container failed");
-    gate_data again;
+    gate_geometry again;
     gate_container_read(copy.c_str(), again, &err);
     fuzz_check(!err, "a written gate container does not read back");
     fuzz_check(same_bits(&gate.matrix, &again.matrix, sizeof gate.matrix)
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     err = nullptr;
-    gate_data gate;
+    gate_geometry gate;
     gate_container_read(path.c_str(), gate, &err);
     if (err) {
         fuzz_check(gate.pond.empty(), "a failed gate read left a pond");

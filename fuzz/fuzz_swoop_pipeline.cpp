@@ -15,6 +15,7 @@
 #include "core/swoop/kinematics.h"
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
+#include "core/track/track_frames.h"
 #include "fuzz/harness_support.h"
 
 // fontconfig keeps its configuration until exit (see tests/plot).

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/track/error_text.h"
 
 namespace {
@@ -31,40 +31,15 @@ bool write_exact(std::FILE* f, const uint8_t* bytes, size_t n)
     return std::fwrite(bytes, 1, n, f) == n;
 }
 
-bool seek_to(std::FILE* f, uint64_t offset)
-{
-    if (offset > static_cast<uint64_t>(INT64_MAX))
-        return false;
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<int64_t>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-int64_t tell(std::FILE* f)
-{
-#ifdef _WIN32
-    return _ftelli64(f);
-#else
-    return static_cast<int64_t>(ftello(f));
-#endif
-}
-
 // Bytes from the current position to the end of the file; the position is
 // kept. -1 when the stream cannot tell.
 int64_t bytes_left(std::FILE* f)
 {
-    int64_t here = tell(f);
+    int64_t here = platform_tell(f);
     if (here < 0)
         return -1;
-#ifdef _WIN32
-    bool at_end = _fseeki64(f, 0, SEEK_END) == 0;
-#else
-    bool at_end = fseeko(f, 0, SEEK_END) == 0;
-#endif
-    int64_t end = at_end ? tell(f) : -1;
-    if (!seek_to(f, static_cast<uint64_t>(here)) || end < here)
+    int64_t end = platform_seek_end(f) ? platform_tell(f) : -1;
+    if (!platform_seek(f, static_cast<uint64_t>(here)) || end < here)
         return -1;
     return end - here;
 }
@@ -109,7 +84,7 @@ bool open_section(const char* path, uint32_t wanted_type, file_ptr& f, section_e
         return false;
     }
     uint8_t bytes[section_entry_size];
-    if (!seek_to(f.get(), be_decode(header + 6, 8)) || !read_exact(f.get(), bytes, sizeof bytes)) {
+    if (!platform_seek(f.get(), be_decode(header + 6, 8)) || !read_exact(f.get(), bytes, sizeof bytes)) {
         *err = errmsg("failed to read section header table entry");
         return false;
     }
@@ -209,7 +184,7 @@ void swoop_container_read(const char* path, gps_track& track, const char** err)
     if (!open_section(path, section_swoop, f, entry, err))
         return;
     uint8_t header[swoop_header_size];
-    if (!seek_to(f.get(), entry.offset) || !read_exact(f.get(), header, sizeof header)) {
+    if (!platform_seek(f.get(), entry.offset) || !read_exact(f.get(), header, sizeof header)) {
         *err = errmsg("failed to read swoop header");
         return;
     }
@@ -249,14 +224,14 @@ void swoop_container_read(const char* path, gps_track& track, const char** err)
     track.capacity = n;
 }
 
-void gate_container_read(const char* path, gate_data& gate, const char** err)
+void gate_container_read(const char* path, gate_geometry& gate, const char** err)
 {
     file_ptr f;
     section_entry entry;
     if (!open_section(path, section_gate, f, entry, err))
         return;
     uint8_t header[gate_header_size];
-    if (!seek_to(f.get(), entry.offset) || !read_exact(f.get(), header, sizeof header)) {
+    if (!platform_seek(f.get(), entry.offset) || !read_exact(f.get(), header, sizeof header)) {
         *err = errmsg("failed to read gate header");
         return;
     }

@@ -9,7 +9,13 @@
 
 #include "core/geometry/vec_types.h"
 #include "core/track/gps_point.h"
-#include "core/track/track_load.h"
+
+// The course geometry a gate section stores.
+struct gate_geometry {
+    frame_matrix matrix {}; // ECEF-to-local transform
+    double theta = 0; // radians, speed-carve rotation of the entry gate
+    std::vector<vec3> pond; // local (x, y, z) metres, closed, ended by an all-zero point; empty = no pond
+};
 
 // Big-endian conversion for widths 1, 2, 4 and 8 bytes: the first byte is
 // the most significant.
@@ -25,9 +31,8 @@ void swoop_container_read(const char* path, gps_track& track, const char** err);
 void swoop_container_write(const char* path, const gps_point* points, uint32_t count, const char** err);
 
 // Reads a gate section: sets matrix, theta and pond (n points with z = 0,
-// plus the all-zero terminator); track is not touched. gate is untouched on
-// failure.
-void gate_container_read(const char* path, gate_data& gate, const char** err);
+// plus the all-zero terminator). gate is untouched on failure.
+void gate_container_read(const char* path, gate_geometry& gate, const char** err);
 
 // Writes a gate container; the pond points written are those before the
 // first all-zero point (an empty pond writes none). theta in radians.

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/geometry/units.h"
 #include "core/track/error_text.h"
 

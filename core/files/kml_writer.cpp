@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/track/error_text.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <new>
 #include <system_error>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/track/error_text.h"
 
 namespace {

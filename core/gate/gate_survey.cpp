@@ -6,6 +6,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
+#include "core/track/track_frames.h"
 #include "core/track/track_load.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include "core/geometry/geodetic.h"
 #include "core/geometry/units.h"
 #include "core/geometry/vector_math.h"
+#include "core/track/track_frames.h"
 
 namespace {
 

@@ -70,36 +70,6 @@ vec3 ned_to_ecef_velocity(const vec3& geodetic, const vec3& ned)
     return transform_vector(matrix_invert(ecef_to_ned), ned);
 }
 
-void track_to_ecef(gps_point* points, uint32_t count)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        gps_point& p = points[i];
-        p.pos_ecef = wgs84_to_ecef(p.pos_wgs84);
-        p.vel_ecef = ned_to_ecef_velocity(p.pos_wgs84, p.vel_ltp);
-    }
-}
-
-void track_to_local(gps_point* points, uint32_t count, const frame_matrix& m)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        gps_point& p = points[i];
-        p.pos_local = transform_point(m, p.pos_ecef);
-        p.vel_local = transform_vector(m, p.vel_ecef);
-    }
-}
-
-double horizontal_speed(const gps_point& p)
-{
-    const vec3& v = p.vel_local;
-    return std::sqrt(v[0] * v[0] + v[1] * v[1]);
-}
-
-double total_speed(const gps_point& p)
-{
-    const vec3& v = p.vel_local;
-    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-}
-
 void local_frame_from_points(const vec3& a, const vec3& b, const vec3& o, vec3 rows[3], bool* flipped)
 {
     const vec3 u = vec3_sub(o, a); // O -> A, along the course

@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "core/geometry/vec_types.h"
-#include "core/track/gps_point.h"
 
 namespace wgs84 {
 constexpr double a = 6378137.0;                       // semi-major axis (m)
@@ -23,14 +22,6 @@ constexpr double carve_width = 10.0;                // m
 vec3 wgs84_to_ecef(const vec3& geodetic);             // (lat deg, lon deg, h m) -> ECEF (m)
 vec3 ecef_to_wgs84(const vec3& ecef);                 // one Bowring step -> (lat deg, lon deg, h m)
 vec3 ned_to_ecef_velocity(const vec3& geodetic, const vec3& ned); // m/s
-
-// pos_ecef and vel_ecef of every sample from pos_wgs84 and vel_ltp.
-void track_to_ecef(gps_point* points, uint32_t count);
-// pos_local and vel_local of every sample from pos_ecef and vel_ecef.
-void track_to_local(gps_point* points, uint32_t count, const frame_matrix& m);
-
-double horizontal_speed(const gps_point& p);          // m/s, from vel_local x and y
-double total_speed(const gps_point& p);               // m/s, |vel_local|
 
 // Course frame from a survey: A downstream course point, B first entry-gate
 // pole, O upstream course point (ECEF). Rows x, y, z of the rotation; sets

@@ -10,6 +10,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/units.h"
+#include "core/track/track_frames.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
+#include "core/track/track_frames.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "core/geometry/units.h"
 #include "core/geometry/vector_math.h"
 #include "core/swoop/swoop_stages.h"
+#include "core/track/track_frames.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "core/geometry/vector_math.h"
 #include "core/swoop/swoop_stages.h"
 #include "core/track/error_text.h"
+#include "core/track/track_frames.h"
 #include "core/track/track_load.h"
 
 namespace {

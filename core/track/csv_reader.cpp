@@ -8,7 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/track/error_text.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "core/track/error_text.h"
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -11,18 +11,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/files/container.h"
 #include "core/geometry/vec_types.h"
 #include "core/track/gps_point.h"
 
 // What a gate file yields: a walk (text file) or a stored course geometry
-// (container).
-struct gate_data {
+// (container: matrix, theta and pond are set only then).
+struct gate_data : gate_geometry {
     std::vector<gps_point> track; // gate walk samples; empty when the file was a container
     uint32_t track_len = 0; // number of samples in track
-    frame_matrix matrix {}; // ECEF-to-local transform (container only)
-    double theta = 0; // radians, speed-carve rotation of the entry gate (container only)
-    std::vector<vec3> pond; // local (x, y, z) metres, closed, ended by an all-zero point
-                            // (container only); empty = no pond
 };
 
 // The caller passes a default gate_data. On success either track is set (a

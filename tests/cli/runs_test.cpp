@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/files/container.h"
+#include "core/track/track_load.h"
 #include "tests/support/test_support.h"
 #include "tools/track_sim/track_sim.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/track/csv_reader.h"
+#include "core/track/track_load.h"
 #include "tests/support/test_support.h"
 
 namespace {

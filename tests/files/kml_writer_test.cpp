@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/files/kml_writer.h"
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"
+#include "core/track/track_frames.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"
+#include "core/track/track_frames.h"
 #include "tests/plot/eight_plots.h"
 #include "tests/plot/plot_test_util.h"
 #include "tests/support/test_support.h"

@@ -11,6 +11,7 @@
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
 #include "core/swoop/bottom_search.h"
+#include "core/track/track_frames.h"
 #include "tests/swoop/swoop_builder.h"
 
 using namespace swoop_builder;

@@ -224,6 +224,7 @@ TEST(report, record_without_samples_has_no_report)
 
 #include <cstdlib>
 
+#include "core/track/track_frames.h"
 #include "tests/support/test_support.h"
 #include "tools/track_sim/track_sim.h"
 

@@ -14,6 +14,7 @@
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
 #include "core/swoop/swoop.h"
+#include "core/track/track_frames.h"
 #include "tests/support/test_support.h"
 #include "tools/track_sim/track_sim.h"
 

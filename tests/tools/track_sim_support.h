@@ -6,6 +6,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/track/gps_point.h"
+#include "core/track/track_frames.h"
 
 // The samples with pos_local and vel_local filled in the frame m.
 inline std::vector<gps_point> in_frame(std::vector<gps_point> samples, const frame_matrix& m)

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "tests/support/test_support.h"
 
 namespace {

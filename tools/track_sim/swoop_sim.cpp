@@ -12,6 +12,7 @@
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
+#include "core/track/track_frames.h"
 #include "tools/track_sim/sim_internal.h"
 #include "tools/track_sim/track_sim.h"
 

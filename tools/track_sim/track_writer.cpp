@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 #include "core/track/error_text.h"
 #include "tools/track_sim/sim_internal.h"
 #include "tools/track_sim/track_format.h"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/track/track_frames.h"
 #include "tools/track_sim/track_sim.h"
 
 namespace {

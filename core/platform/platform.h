@@ -1,6 +1,8 @@
-// The few operating-system services the core needs, in one place.
-// Windows builds use _mktime64, _localtime64 and _chdir; elsewhere the C
-// library's mktime, localtime_r and chdir.
+// The few operating-system services the core needs, in one place: every
+// difference between Windows and the other systems lives in this folder.
+// Windows builds use _mktime64, _localtime64, _chdir and the 64-bit stream
+// offsets; elsewhere the C library's mktime, localtime_r, chdir, fseeko and
+// ftello.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +19,16 @@ bool platform_localtime(int64_t seconds, std::tm* out);
 
 // Changes the working directory; 0 on success.
 int platform_chdir(const char* path);
+
+// Moves a stream to a byte offset from the start of the file; false when
+// the offset is beyond the 64-bit signed range or the seek fails.
+bool platform_seek(std::FILE* f, uint64_t offset);
+
+// Bytes from the start of the file to the stream's position; -1 on failure.
+int64_t platform_tell(std::FILE* f);
+
+// Moves a stream to its end; false on failure.
+bool platform_seek_end(std::FILE* f);
 
 // An open C stream that closes itself.
 struct file_closer {

@@ -1,4 +1,4 @@
-#include "core/files/platform.h"
+#include "core/platform/platform.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -32,6 +32,35 @@ int platform_chdir(const char* path)
     return _chdir(path);
 #else
     return chdir(path);
+#endif
+}
+
+bool platform_seek(std::FILE* f, uint64_t offset)
+{
+    if (offset > static_cast<uint64_t>(INT64_MAX))
+        return false;
+#ifdef _WIN32
+    return _fseeki64(f, static_cast<int64_t>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+int64_t platform_tell(std::FILE* f)
+{
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return static_cast<int64_t>(ftello(f));
+#endif
+}
+
+bool platform_seek_end(std::FILE* f)
+{
+#ifdef _WIN32
+    return _fseeki64(f, 0, SEEK_END) == 0;
+#else
+    return fseeko(f, 0, SEEK_END) == 0;
 #endif
 }
 
