@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "core/plot/plot_catalogue.h"
-#include "tests/plot/eight_plots.h"
+#include "core/plot/plot_set.h"
+#include "core/swoop/point_at.h"
 #include "tools/track_sim/track_sim.h"
 
 namespace {
 
 struct page_fixture {
     std::vector<std::unique_ptr<swoop>> swoops; // [0] is the selected swoop
-    std::vector<std::unique_ptr<plot>> plots; // the desktop program's index order
+    plot_set_plots plots; // the desktop program's index order
 };
 
 std::unique_ptr<swoop> simulated(
@@ -32,7 +32,7 @@ std::unique_ptr<swoop> simulated(
     s->track = std::move(sim.samples);
     s->track_len = uint32_t(s->track.size());
     const char* err = nullptr;
-    swoop_analyse(*s, 0, &m, theta, &err);
+    swoop_analyse(*s, frame_from_gate, &m, theta, &err);
     return s;
 }
 
@@ -57,15 +57,25 @@ const page_fixture& fixture()
             made.swoops.push_back(simulated(o, gate.truth.matrix, gate.truth.theta, name.c_str()));
         }
         const swoop& s = *made.swoops[0];
-        made.plots = plot_test::eight_plots(s, gate.truth.pond, false);
+        made.plots = plot_set_build(&s, gate.truth.pond, false);
         for (size_t k = 1; k < made.swoops.size(); k++) {
             swoop& o = *made.swoops[k];
             const char* err = nullptr;
-            swoop_analyse(o, 1, &s.matrix, 0, &err); // in the selected swoop's frame
-            plot_test::add_overlay(made.plots, o, false);
+            swoop_analyse(o, frame_as_given, &s.matrix, 0, &err); // in the selected swoop's frame
+            for (size_t i = 0; i < made.plots.size(); i++) {
+                std::unique_ptr<series> grey = plot_set[i].overlay(o, false);
+                for (series* x = grey.get(); x; x = x->next.get())
+                    x->color = 0x808080;
+                plot_add_series(*made.plots[i], std::move(grey));
+            }
         }
-        for (const auto& sw : made.swoops)
-            plot_test::set_markers(made.plots, *sw, 1500, false);
+        // Markers 1.5 s after each swoop's entry-gate crossing.
+        for (const auto& sw : made.swoops) {
+            const int64_t offset = 1500 + int64_t(sw->entry_gate_time) - sw->track[sw->top_of_turn].time;
+            std::unique_ptr<gps_point> g = swoop_point_at(*sw, offset);
+            for (size_t i = 0; i < made.plots.size(); i++)
+                plot_set[i].mark(*made.plots[i], *sw, g.get(), false);
+        }
         return made;
     }();
     return f;
@@ -73,7 +83,7 @@ const page_fixture& fixture()
 
 // One page as the desktop program renders it on a size-allocate: grey
 // background, the 22:17 sheet in white, then the page's plots by cell code.
-void render_page(cairo_surface_t* surface, const std::vector<std::pair<int, int>>& cells)
+void render_page(cairo_surface_t* surface, const plot_page& page)
 {
     const page_fixture& f = fixture();
     const double W = cairo_image_surface_get_width(surface), H = cairo_image_surface_get_height(surface);
@@ -89,38 +99,33 @@ void render_page(cairo_surface_t* surface, const std::vector<std::pair<int, int>
     cairo_clip(cr);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
-    for (const auto& [index, cell] : cells)
-        plot_render(cr, f.plots[size_t(index)].get(), cell);
+    plot_set_render_page(cr, page, f.plots);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
 }
 
-void run_page(benchmark::State& state, const std::vector<std::pair<int, int>>& cells)
+void run_page(benchmark::State& state, const char* name)
 {
     fixture();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1370, 980);
     for (auto _ : state)
-        render_page(surface, cells);
+        render_page(surface, *plot_set_page(name));
     cairo_surface_destroy(surface);
 }
 
-// "plots": overhead 5, side 8, dive speed 6, swoop speed 9, dive angle 11,
-// accuracy 12, turn rate 7, heading 10.
 void plot_page_3x3(benchmark::State& state)
 {
-    run_page(state, { { 0, 5 }, { 1, 8 }, { 2, 6 }, { 3, 9 }, { 4, 11 }, { 5, 12 }, { 6, 7 }, { 7, 10 } });
+    run_page(state, "plots");
 }
 
-// "plots 1": overhead 1, side 3, dive speed 2, swoop speed 4.
 void plot_page_2x2_first(benchmark::State& state)
 {
-    run_page(state, { { 0, 1 }, { 1, 3 }, { 2, 2 }, { 3, 4 } });
+    run_page(state, "plots 1");
 }
 
-// "plots 2": dive angle 1, accuracy 3, turn rate 2, heading 4.
 void plot_page_2x2_second(benchmark::State& state)
 {
-    run_page(state, { { 4, 1 }, { 5, 3 }, { 6, 2 }, { 7, 4 } });
+    run_page(state, "plots 2");
 }
 
 // Building the eight plots of a swoop (a new selection).
@@ -129,7 +134,7 @@ void plot_build_eight(benchmark::State& state)
     const swoop& s = *fixture().swoops[0];
     const std::vector<vec3> pond;
     for (auto _ : state) {
-        auto plots = plot_test::eight_plots(s, pond, false);
+        auto plots = plot_set_build(&s, pond, false);
         benchmark::DoNotOptimize(plots.data());
     }
 }

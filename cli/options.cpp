@@ -29,17 +29,25 @@ void die_on_error(const char* err)
     std::exit(1);
 }
 
+std::string output_name(const std::string& path, const char* ext)
+{
+    if (std::strlen(ext) != 3 || path.size() <= 4 || path[path.size() - 4] != '.')
+        return {};
+    return path.substr(0, path.size() - 3) + ext;
+}
+
 std::string replace_extension(const std::string& path, const char* ext)
 {
     if (std::strlen(ext) != 3) {
         std::printf("ERROR: new extension must be 3 characters\n");
         std::exit(1);
     }
-    if (path.size() <= 4 || path[path.size() - 4] != '.') {
+    std::string name = output_name(path, ext);
+    if (name.empty()) {
         std::printf("ERROR: filename does not have 3 character extension\n");
         std::exit(1);
     }
-    return path.substr(0, path.size() - 3) + ext;
+    return name;
 }
 
 uint32_t time_aloft_from_text(const char* text)

@@ -26,6 +26,12 @@ void print_usage(const char* program);
 // err is set; returns otherwise.
 void die_on_error(const char* err);
 
+// The naming rule of output files: a copy of path with its last three
+// characters replaced by ext, when ext has 3 characters and path has a
+// 3-character extension (longer than 4 characters, "." fourth from the end);
+// empty otherwise.
+std::string output_name(const std::string& path, const char* ext);
+
 // A copy of path with its last three characters replaced by ext (which must
 // be 3 characters); exits with a message when path has no 3-character
 // extension.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <vector>
+#include <numbers>
 
 #include "cli/plot_document.h"
 #include "core/files/container.h"
@@ -12,21 +13,12 @@
 #include "core/gate/gate.h"
 #include "core/gate/gate_file.h"
 #include "core/geometry/geodetic.h"
-#include "core/swoop/swoop_stages.h"
+#include "core/swoop/report.h"
 #include "core/track/error_text.h"
 
 namespace {
 
-constexpr double pi = wgs84::pi;
-
-// The output name, or empty when the input has no 3-character extension
-// (the run itself stops on that later).
-std::string output_name(const std::string& input, const char* ext)
-{
-    if (input.size() <= 4 || input[input.size() - 4] != '.')
-        return {};
-    return input.substr(0, input.size() - 3) + ext;
-}
+using std::numbers::pi;
 
 bool same_file(const std::string& input, const std::string& output)
 {
@@ -168,7 +160,7 @@ void run_swoop(const options& opts)
     kml_write(kml.c_str(), s->track.data(), s->track_len, nullptr, &err);
     die_on_error(err);
 
-    uint32_t gate_type = 2;
+    frame_kind gate_type = frame_from_swoop;
     std::unique_ptr<frame_matrix> matrix;
     std::vector<vec3> pond;
     double theta = 0;
@@ -177,7 +169,7 @@ void run_swoop(const options& opts)
         gate_file_read("matrix.txt", opts.swoop_file.c_str(), &matrix, &pond, &theta_degrees, &err);
         die_on_error(err);
         theta = theta_degrees * pi / 180;
-        gate_type = matrix ? 0 : 2;
+        gate_type = matrix ? frame_from_gate : frame_from_swoop;
     }
 
     swoop_analyse(*s, gate_type, matrix.get(), theta, &err);
@@ -186,11 +178,8 @@ void run_swoop(const options& opts)
     if (opts.debug)
         write_debug_slice(skm, *s);
 
-    double angle = 0;
-    if (s->reversal_detected)
-        angle += pi;
-    if (s->carve_detected)
-        angle += s->rotate_theta;
+    // The pond turns with the frame the swoop was judged in.
+    const double angle = swoop_course_turn(*s);
     if (angle != 0)
         polygon_rotate(pond.empty() ? nullptr : pond.data(), angle);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <numbers>
 
 #include "core/files/container.h"
 #include "core/files/kml_writer.h"
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     const std::string txt = fuzz_scratch_path("walk.txt");
-    gate_file_write(txt.c_str(), g->matrix, g->theta * 180 / wgs84::pi, g->pond, &err);
+    gate_file_write(txt.c_str(), g->matrix, g->theta * 180 / std::numbers::pi, g->pond, &err);
     fuzz_check(!err, "writing the geometry file failed");
     std::unique_ptr<frame_matrix> matrix;
     std::vector<vec3> pond;

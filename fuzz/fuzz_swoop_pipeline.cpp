@@ -12,7 +12,8 @@
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot.h"
 #include "core/plot/plot_catalogue.h"
-#include "core/swoop/kinematics.h"
+#include "core/swoop/point_at.h"
+#include "core/swoop/report.h"
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
 #include "core/track/track_frames.h"
@@ -89,7 +90,7 @@ void build_plots(const swoop& s, const std::vector<vec3>& pond, bool render)
     cairo_surface_destroy(surface);
 }
 
-void analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, double theta, bool render)
+void analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta, bool render)
 {
     const char* err = nullptr;
     swoop_analyse(s, gate_type, matrix, theta, &err);
@@ -135,8 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s->debug = size % 5 == 0;
     const bool render = size % 8 == 0;
 
-    analyse(*s, 0, &course_matrix, course_theta, render);
-    analyse(*s, 2, nullptr, 0, render);
-    analyse(*s, 1, &course_matrix, 0, false);
+    analyse(*s, frame_from_gate, &course_matrix, course_theta, render);
+    analyse(*s, frame_from_swoop, nullptr, 0, render);
+    analyse(*s, frame_as_given, &course_matrix, 0, false);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 #include <utility>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -29,7 +30,7 @@ uint32_t span_ms(const gps_point* track, uint32_t from, uint32_t to)
 
 double degrees(double radians)
 {
-    return radians * 180.0 / wgs84::pi;
+    return radians * 180.0 / std::numbers::pi;
 }
 
 } // namespace

@@ -6,13 +6,14 @@
 #include "core/geometry/geodetic.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "core/geometry/vector_math.h"
 
 namespace {
 
-double radians(double degrees) { return wgs84::pi * degrees / 180.0; }
-double degrees(double radians) { return 180.0 * radians / wgs84::pi; }
+double radians(double degrees) { return std::numbers::pi * degrees / 180.0; }
+double degrees(double radians) { return 180.0 * radians / std::numbers::pi; }
 
 vec3 unit(const vec3& v)
 {

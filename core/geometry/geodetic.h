@@ -12,7 +12,6 @@ constexpr double e2 = 0.0066943799901413165;          // first eccentricity squa
 constexpr double one_minus_e2 = 0.9933056200098587;   // 1 - e^2
 constexpr double ep2_b = 42841.31151331357;           // second eccentricity squared x b (m)
 constexpr double e2_a = 42697.67270717997;            // e^2 x a (m)
-constexpr double pi = 3.141592653589793;
 } // namespace wgs84
 
 // Speed-carve course: radius at which a 75 degree arc is 70 m long, and width.

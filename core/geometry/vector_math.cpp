@@ -6,10 +6,11 @@
 #include "core/geometry/vector_math.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 
 // Element (row, col) of an augmented system with the given row stride.
 inline double& at(double* a, int stride, int row, int col)

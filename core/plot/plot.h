@@ -31,7 +31,7 @@ enum series_style : int32_t {
 // One node of a plot's series list.
 struct series {
     std::unique_ptr<series> next; // next series, or none
-    int32_t style = 0; // series_style; any other value draws nothing
+    series_style style = style_line; // a value outside the enumeration draws nothing
     uint32_t color = 0; // 0xRRGGBB
     double radius = 0; // marker radius in x-axis data units, 0 = the style's default
     std::optional<std::string> name; // swoop file the series belongs to, or a marker's name; none = unnamed

@@ -50,16 +50,23 @@ std::unique_ptr<plot> plot_turn_rate(const swoop* s, bool metric, bool whole_fli
 // Each builds the one red series of its plot (name = the swoop's file, room
 // for 300 points), or none when memory runs out.
 
-std::unique_ptr<series> series_gps_accuracy(
-    const swoop& s, bool metric, bool whole_flight); // A3, "speed_acc"
-std::unique_ptr<series> series_dive_angle(const swoop& s, bool metric, bool whole_flight); // D1
-std::unique_ptr<series> series_dive_speed(const swoop& s, bool metric, bool whole_flight); // S3, no label
-// H1 as a chain: solid runs and dashed runs of repaired samples, joined.
+// Speed accuracy over time, with its legend text "speed_acc".
+std::unique_ptr<series> series_gps_accuracy(const swoop& s, bool metric, bool whole_flight);
+// Dive angle over height.
+std::unique_ptr<series> series_dive_angle(const swoop& s, bool metric, bool whole_flight);
+// Descent rate over height, without the legend text the plot's own has.
+std::unique_ptr<series> series_dive_speed(const swoop& s, bool metric, bool whole_flight);
+// The unwound heading over height as a chain: solid runs and dashed runs of
+// repaired samples, joined.
 std::unique_ptr<series> series_heading(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> series_overhead(const swoop& s, bool metric, bool whole_flight); // O1
-std::unique_ptr<series> series_side_view(const swoop& s, bool metric, bool whole_flight); // V1
-std::unique_ptr<series> series_swoop_speed(const swoop& s, bool metric); // W1
-std::unique_ptr<series> series_turn_rate(const swoop& s, bool metric, bool whole_flight); // T1
+// The flight path seen from above.
+std::unique_ptr<series> series_overhead(const swoop& s, bool metric, bool whole_flight);
+// The flight path seen from the side.
+std::unique_ptr<series> series_side_view(const swoop& s, bool metric, bool whole_flight);
+// Horizontal speed over local x.
+std::unique_ptr<series> series_swoop_speed(const swoop& s, bool metric);
+// Turn rate over height.
+std::unique_ptr<series> series_turn_rate(const swoop& s, bool metric, bool whole_flight);
 
 // --- Player marks -----------------------------------------------------------
 // Each maps the sample (from swoop_point_at, or null) into its plot's

@@ -9,12 +9,14 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <numbers>
 
+#include "core/plot/cairo_handles.h"
 #include "core/plot/plot.h"
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 
 // Pixel snapping: a no-op on vector (PDF) surfaces.
 struct snapper {
@@ -25,13 +27,6 @@ struct snapper {
     double coord(double v) const { return vector ? v : std::round(v + 0.5) - 0.5; }
     // A grid-line end: the snapped coordinate rounded up to a whole pixel.
     double line_end(double v) const { return vector ? v : std::ceil(coord(v)); }
-};
-
-struct layout_unref {
-    void operator()(PangoLayout* l) const { g_object_unref(l); }
-};
-struct font_free {
-    void operator()(PangoFontDescription* f) const { pango_font_description_free(f); }
 };
 
 // One pango layout, reused for every text of a rendering ("arial" at the
@@ -74,8 +69,8 @@ public:
 
 private:
     cairo_t* cr_;
-    std::unique_ptr<PangoLayout, layout_unref> layout_;
-    std::unique_ptr<PangoFontDescription, font_free> font_;
+    gobject_ptr<PangoLayout> layout_;
+    pango_font_ptr font_;
 };
 
 bool finite_point(const vec2& p)
@@ -362,6 +357,20 @@ void draw_legend(cairo_t* cr, const plot& p, const plot_layout& l, const snapper
     }
 }
 
+// The integer part of an interval-count ratio, from 1 up to its limit. The
+// ratio of the shorter span to the longer stays below the limit, but spans
+// near the range of a double overflow it to infinity, or leave no number at
+// all when both are infinite (equal spans, which the rule gives the limit);
+// neither converts to an int, so both take the limit.
+int interval_count(double ratio, int limit)
+{
+    if (!(ratio < limit))
+        return limit;
+    if (!(ratio >= 1))
+        return 1;
+    return int(ratio);
+}
+
 } // namespace
 
 std::vector<plot_tick> plot_axis_ticks(double min, double max, double step)
@@ -396,7 +405,7 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
     plot_layout l;
     l.vector = cairo_surface_get_type(cairo_get_target(cr)) == CAIRO_SURFACE_TYPE_PDF;
 
-    // 1. The cell.
+    // The cell.
     double x1, y1, x2, y2;
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
     const double W = x2 - x1, H = y2 - y1;
@@ -422,7 +431,7 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
     l.line_width = std::min(0.002 * h, 1.0);
     l.font_size = std::min(0.0225 * h, 12.0);
 
-    // 2. Ranges: every point of every series, or 0 to 100.
+    // Ranges: every point of every series, or 0 to 100.
     l.x_min = 0, l.x_max = 100, l.y_min = 0, l.y_max = 100;
     bool first = true;
     for (const series* s = p.series.get(); s; s = s->next.get()) {
@@ -448,17 +457,17 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
     if (sy == 0)
         sy = 100;
 
-    // 3. Interval counts. With equal_scale the shorter axis gets fewer, but
+    // Interval counts. With equal_scale the shorter axis gets fewer, but
     // never none: nice_step needs at least one interval.
     int x_count = 10, y_count = 10;
     if (p.equal_scale) {
         if (sx / sy > 1)
-            y_count = std::max(1, int(12 * sy / sx));
+            y_count = interval_count(12 * sy / sx, 12);
         else
-            x_count = std::max(1, int(10 * sx / sy));
+            x_count = interval_count(10 * sx / sy, 10);
     }
 
-    // 4. Steps. A plot's own step over a span of more than 100 of them (a
+    // Steps. A plot's own step over a span of more than 100 of them (a
     // track with a wild sample) would draw a grid line and a label for each;
     // the renderer chooses the step then, as for a step of 0.
     const auto step = [](double own, double span, int count) {
@@ -467,7 +476,7 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
     l.x_step = step(p.x_step, sx, x_count);
     l.y_step = step(p.y_step, sy, y_count);
 
-    // 5. 2% margins, then out to whole half steps.
+    // 2% margins, then out to whole half steps.
     l.x_min -= 0.02 * sx;
     l.x_max += 0.02 * sx;
     l.y_min -= 0.02 * sy;
@@ -478,7 +487,7 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
     l.y_min = std::floor(l.y_min / yh) * yh;
     l.y_max = std::ceil(l.y_max / yh) * yh;
 
-    // 6. The plot area.
+    // The plot area.
     l.area_left = l.cell_x + 0.1 * w;
     l.area_top = l.cell_y + 0.08 * h;
     l.area_width = 0.84 * w;
@@ -508,12 +517,12 @@ void plot_render(cairo_t* cr, const plot* p, int cell)
     cairo_save(cr);
     cairo_new_path(cr);
 
-    // 7. White cell.
+    // White cell.
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_rectangle(cr, l.cell_x, l.cell_y, l.cell_width, l.cell_height);
     cairo_fill(cr);
 
-    // 8. Frame.
+    // Frame.
     const double left = snap.coord(l.area_left), top = snap.coord(l.area_top);
     const double right = snap.coord(l.area_left + l.area_width);
     const double bottom = snap.coord(l.area_top + l.area_height);
@@ -524,10 +533,10 @@ void plot_render(cairo_t* cr, const plot* p, int cell)
     cairo_stroke(cr);
 
     text_pen pen(cr, l.font_size);
-    draw_grid(cr, *p, l, snap, pen); // 9.
-    draw_titles(cr, *p, l, pen); // 10.
-    draw_series(cr, *p, l); // 11.
-    draw_legend(cr, *p, l, snap, pen); // 12.
+    draw_grid(cr, *p, l, snap, pen);
+    draw_titles(cr, *p, l, pen);
+    draw_series(cr, *p, l);
+    draw_legend(cr, *p, l, snap, pen);
 
     cairo_restore(cr);
 }

@@ -4,6 +4,7 @@
 #include "core/swoop/swoop_stages.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr double pi = wgs84::pi;
+using std::numbers::pi;
 constexpr double entry_gate_half_width = 15;  // m, bounds included
 constexpr double carve_angle = 75;            // degrees of the speed-course arc
 constexpr double stop_near_exit_gate = 10;    // m from the exit gate centre
@@ -89,7 +90,7 @@ crossing_direction entry_gate(swoop& s)
 // line crossed.
 void exit_gate(swoop& s, crossing_direction dir)
 {
-    if (s.gate_type != 0 || s.entry_gate == 0)
+    if (s.gate_type != frame_from_gate || s.entry_gate == 0)
         return;
     s.exit_gate = 0;
     s.exit_gate_time = 0;

@@ -1,6 +1,7 @@
 // The results report: the plain-text summary of an analysed swoop, in feet
 // and mph or in metres and km/h.
 
+#include "core/swoop/report.h"
 #include "core/swoop/swoop_stages.h"
 
 #include <cmath>

@@ -3,6 +3,7 @@
 #include "core/swoop/swoop.h"
 
 #include <new>
+#include <numbers>
 
 #include "core/files/coord_dump.h"
 #include "core/geometry/geodetic.h"
@@ -103,7 +104,15 @@ void swoop_free(std::unique_ptr<swoop>& s)
     s.reset();
 }
 
-void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, double theta,
+double swoop_course_turn(const swoop& s)
+{
+    double angle = s.reversal_detected ? std::numbers::pi : 0; // radians
+    if (s.carve_detected)
+        angle += s.rotate_theta;
+    return angle;
+}
+
+void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta,
                    const char** err)
 {
     *err = nullptr;
@@ -112,7 +121,7 @@ void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, dou
         return;
     }
     // Types 0 and 1 bring their frame; without one there is nothing to judge in.
-    if (gate_type > 2 || (gate_type < 2 && !matrix)) {
+    if (gate_type > frame_from_swoop || (gate_type != frame_from_swoop && !matrix)) {
         *err = errmsg("invalid gate type");
         return;
     }
@@ -121,7 +130,7 @@ void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, dou
     // analysis failed: its results are partial and a repeat must say so again.
     const bool rerun = s.analysis_failed;
     switch (gate_type) {
-    case 0:
+    case frame_from_gate:
         if (!rerun && s.rotate_theta == theta && s.rotate_matrix_in == *matrix
             && s.rotate_matrix_out == s.matrix)
             return;
@@ -129,13 +138,13 @@ void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, dou
         s.rotate_matrix_in = *matrix;
         s.matrix = *matrix;
         break;
-    case 1:
+    case frame_as_given:
         if (!rerun && s.matrix == *matrix)
             return;
         s.matrix = *matrix;
         break;
-    case 2:
-        if (!rerun && s.gate_type == 2)
+    case frame_from_swoop:
+        if (!rerun && s.gate_type == frame_from_swoop)
             return;
         s.analysis_failed = true;
         swoop_frame_from_swoop(s, &s.matrix, err);
@@ -155,10 +164,8 @@ void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, dou
     // A swoop flown against the frame's direction, or a speed-course run,
     // is judged again in the frame turned to match it. The flags of the
     // first pass stay set for the second.
-    double angle = s.reversal_detected ? wgs84::pi : 0; // radians
-    if (s.carve_detected)
-        angle += s.rotate_theta;
-    if (s.gate_type == 0 && angle != 0) {
+    const double angle = swoop_course_turn(s);
+    if (s.gate_type == frame_from_gate && angle != 0) {
         matrix_rotate_z(s.matrix, angle);
         s.rotate_matrix_out = s.matrix;
         run_pipeline(s, err);

@@ -9,16 +9,24 @@
 #include "core/geometry/vec_types.h"
 #include "core/track/gps_point.h"
 
+// How swoop_analyse chooses the frame a swoop is judged in. The values are
+// part of the analysis' contract; any other value is an invalid gate type.
+enum frame_kind : uint32_t {
+    frame_from_gate = 0, // a surveyed gate's matrix with its speed-course angle, turned to match the run
+    frame_as_given = 1, // a matrix taken as it is (another swoop's frame, for comparing swoops)
+    frame_from_swoop = 2, // a frame derived from the swoop itself (no gate)
+};
+
 struct swoop {
     std::string file;                 // path of the track file
     std::vector<gps_point> track;     // samples in time order
     uint32_t track_len = 0;           // number of samples (== track.size())
     bool debug = false;               // write the coordinate dump during the analysis
     uint32_t time_aloft = 0;          // ms from entry gate to touchdown given by the user, 0 = not given
-    uint32_t gate_type = 0;           // how the frame was chosen: 0, 1 or 2
-    double rotate_theta = 0;          // radians, course turn relative to the gate frame (gate type 0)
-    frame_matrix rotate_matrix_in{};  // gate matrix passed with gate type 0
-    frame_matrix rotate_matrix_out{}; // matrix after the automatic turn (gate type 0)
+    frame_kind gate_type = frame_from_gate; // how the frame was chosen
+    double rotate_theta = 0;          // radians, speed-course angle of the gate frame (frame_from_gate)
+    frame_matrix rotate_matrix_in{};  // gate matrix passed with frame_from_gate
+    frame_matrix rotate_matrix_out{}; // matrix after the automatic turn (frame_from_gate)
     frame_matrix matrix{};            // ECEF-to-local matrix in use
     bool reversal_detected = false;   // crossed the entry gate line from +x to -x
     bool carve_detected = false;      // the speed course reached a verdict on the side
@@ -61,7 +69,14 @@ std::unique_ptr<swoop> swoop_new(const char* path, const char** err);
 // the record by name).
 void swoop_free(std::unique_ptr<swoop>& s);
 
-// Chooses the frame by gate type (0 surveyed gate with theta in radians,
-// 1 matrix as is, 2 frame from the swoop) and runs the analysis.
-void swoop_analyse(swoop& s, uint32_t gate_type, const frame_matrix* matrix, double theta,
+// Chooses the frame by gate type (a surveyed gate with its speed-course angle
+// theta in radians, a matrix as it is, or a frame from the swoop, which needs
+// no matrix) and runs the analysis.
+void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta,
                    const char** err);
+
+// Radians by which the analysis turned a gate's frame to match the run: pi
+// when the run was flown against the frame's direction, plus the speed
+// course's angle when a carve was detected. The gate's pond, drawn in the
+// swoop's frame, turns by the same angle.
+double swoop_course_turn(const swoop& s);

@@ -48,9 +48,3 @@ void swoop_touchdown(swoop& s, const char** err);
 // The stages after the kinematics and the gate location check, in order:
 // phases, gate crossings, peak speeds, turn total, touchdown.
 void swoop_run_stages(swoop& s, const char** err);
-
-// --- results report (report.cpp) ---------------------------------------------------
-// The results text in imperial (feet, mph) or metric (metres, km/h) units.
-// A value that is not a finite number prints as dashes as wide as its field
-// (four at least), as missing values do.
-std::string swoop_report(const swoop& s, bool metric, const char** err);

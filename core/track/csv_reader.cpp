@@ -10,296 +10,10 @@
 
 #include "core/platform/platform.h"
 #include "core/track/error_text.h"
+#include "core/track/line_reader.h"
+#include "core/track/number_parse.h"
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Number conversion
-
-// Powers of ten that a double holds exactly.
-constexpr double exact_powers_of_ten[] = {
-    1e0,
-    1e1,
-    1e2,
-    1e3,
-    1e4,
-    1e5,
-    1e6,
-    1e7,
-    1e8,
-    1e9,
-    1e10,
-    1e11,
-    1e12,
-    1e13,
-    1e14,
-    1e15,
-    1e16,
-    1e17,
-    1e18,
-    1e19,
-    1e20,
-    1e21,
-    1e22,
-};
-
-bool is_digit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// The blanks std::strtod and std::strtoul skip in the C locale.
-bool is_blank(char c)
-{
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// The logger's numbers ("47.1234567", "-0.456", "1.5e-3") in the fast way:
-// when the digits form an integer below 2^53 and the power of ten is at most
-// 22, both are exact doubles and one multiplication or division rounds the
-// product correctly, which is what strtod's correctly rounded result is.
-// False (nothing set) for anything else: blanks, '+', hex, inf, nan, long
-// mantissas, large exponents, no number at all.
-bool parse_simple_decimal(const char* text, double* value, const char** end)
-{
-    const char* p = text;
-    bool negative = false;
-    if (*p == '-') {
-        negative = true;
-        ++p;
-    }
-    uint64_t mantissa = 0; // the significant digits as an integer
-    int digits = 0; // significant digits taken into mantissa
-    int fraction = 0; // digits after the point
-    auto take_digit = [&](char c) {
-        if (mantissa == 0 && c == '0')
-            return true; // leading zeros are not significant
-        if (++digits > 19)
-            return false;
-        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-        return true;
-    };
-    const char* integer_start = p;
-    for (; is_digit(*p); ++p) {
-        if (!take_digit(*p))
-            return false;
-    }
-    bool had_integer_digits = p != integer_start;
-    if (*p == 'x' || *p == 'X')
-        return false; // "0x..." is hexadecimal for strtod
-    bool had_fraction_digits = false;
-    if (*p == '.') {
-        ++p;
-        for (; is_digit(*p); ++p) {
-            if (!take_digit(*p))
-                return false;
-            ++fraction;
-            had_fraction_digits = true;
-        }
-    }
-    if (!had_integer_digits && !had_fraction_digits)
-        return false;
-    int exponent = 0;
-    if (*p == 'e' || *p == 'E') {
-        const char* q = p + 1;
-        bool exponent_negative = false;
-        if (*q == '+' || *q == '-') {
-            exponent_negative = *q == '-';
-            ++q;
-        }
-        // Without digits the 'e' is not part of the number.
-        if (is_digit(*q)) {
-            for (; is_digit(*q); ++q) {
-                if (exponent > 1000)
-                    return false;
-                exponent = exponent * 10 + (*q - '0');
-            }
-            if (exponent_negative)
-                exponent = -exponent;
-            p = q;
-        }
-    }
-    int power = exponent - fraction;
-    if (mantissa > (uint64_t { 1 } << 53) || power > 22 || power < -22)
-        return false;
-    double v = static_cast<double>(mantissa);
-    if (power >= 0)
-        v = v * exact_powers_of_ten[power];
-    else
-        v = v / exact_powers_of_ten[-power];
-    *value = negative ? -v : v;
-    *end = p;
-    return true;
-}
-
-// Reads a decimal number from the start of text exactly as std::strtod does
-// and sets *end behind what it used (text itself when nothing converts).
-double parse_double_prefix(const char* text, const char** end)
-{
-    double value = 0;
-    if (parse_simple_decimal(text, &value, end))
-        return value;
-    char* strtod_end = nullptr;
-    value = std::strtod(text, &strtod_end);
-    *end = strtod_end;
-    return value;
-}
-
-// Reads an unsigned decimal integer from the start of text as the Windows
-// runtime's strtoul does with base 10 (32-bit unsigned long): blanks, an
-// optional sign (a minus negates modulo 2^32), at least one digit; a value
-// beyond 2^32 - 1 reads as 2^32 - 1. Sets *end behind the number, or to text
-// when nothing converts.
-uint32_t parse_unsigned_prefix(const char* text, const char** end)
-{
-    const char* p = text;
-    while (is_blank(*p))
-        ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
-    if (!is_digit(*p)) {
-        *end = text;
-        return 0;
-    }
-    uint64_t value = 0;
-    bool overflow = false;
-    while (is_digit(*p)) {
-        value = value * 10 + static_cast<uint64_t>(*p - '0');
-        if (value > UINT32_MAX) {
-            overflow = true;
-            value = UINT32_MAX;
-        }
-        ++p;
-    }
-    *end = p;
-    if (overflow)
-        return UINT32_MAX;
-    uint32_t result = static_cast<uint32_t>(value);
-    return negative ? 0u - result : result;
-}
-
-// ---------------------------------------------------------------------------
-// The block line reader
-
-constexpr size_t block_size = 32768; // bytes; a line with its line end must be shorter
-
-struct csv_file {
-    file_ptr fp; // open file, binary mode
-    std::unique_ptr<char[]> block_ptr; // read block of block_size bytes
-    char* line = nullptr; // start of the current line, advanced field by field
-    char* scan = nullptr; // scanning position inside the block
-    char* block_end = nullptr; // end of the valid bytes in the block
-    bool overflow = false; // a line did not fit into the block
-    bool line_ended = false; // the current line had line-end bytes (false: cut by the end of the file)
-};
-
-bool csv_open(const char* path, csv_file& file, const char** err)
-{
-    file.fp.reset(std::fopen(path, "rb"));
-    if (!file.fp) {
-        *err = errmsg("failed to open file: %s", path);
-        return false;
-    }
-    file.block_ptr.reset(new (std::nothrow) char[block_size]);
-    if (!file.block_ptr) {
-        file.fp.reset();
-        *err = errmsg("failed to malloc file.block_ptr");
-        return false;
-    }
-    file.line = file.scan = file.block_end = file.block_ptr.get();
-    return true;
-}
-
-// Moves the partial line to the start of the block and reads behind it.
-// Returns the number of bytes read; sets overflow when the line fills the
-// block.
-size_t csv_refill(csv_file& file, bool& full)
-{
-    char* block = file.block_ptr.get();
-    size_t partial = static_cast<size_t>(file.scan - file.line);
-    if (partial == block_size) {
-        file.overflow = true;
-        full = true;
-        return 0;
-    }
-    full = false;
-    if (partial > 0 && file.line != block)
-        std::memmove(block, file.line, partial);
-    file.line = block;
-    file.scan = block + partial;
-    size_t n = std::fread(file.scan, 1, block_size - partial, file.fp.get());
-    file.block_end = file.scan + n;
-    return n;
-}
-
-// Makes the next line available at file.line, its line-end bytes turned into
-// zero bytes. CR, LF, CR LF and LF CR each end one line; a repeated CR or LF
-// starts a new, empty line.
-bool csv_next_line(csv_file& file)
-{
-    file.line = file.scan;
-    bool seen_lf = false;
-    bool seen_cr = false;
-    for (;;) {
-        if (file.scan == file.block_end) {
-            bool full = false;
-            if (csv_refill(file, full) == 0) {
-                if (full)
-                    return false;
-                // End of file: a last line without line end still counts.
-                *file.scan = '\0';
-                file.line_ended = seen_lf || seen_cr;
-                return file.scan != file.line;
-            }
-        }
-        char* p = file.scan;
-        char* end = file.block_end;
-        if (!seen_lf && !seen_cr) {
-            while (p != end && *p != '\n' && *p != '\r')
-                ++p;
-            file.scan = p;
-            if (p == end)
-                continue;
-        }
-        char c = *p;
-        if (c == '\n') {
-            if (seen_lf)
-                break;
-            seen_lf = true;
-            *p = '\0';
-        } else if (c == '\r') {
-            if (seen_cr)
-                break;
-            seen_cr = true;
-            *p = '\0';
-        } else {
-            break;
-        }
-        file.scan = p + 1;
-    }
-    file.line_ended = true;
-    return true;
-}
-
-// The next comma-separated field of the current line, or nullptr.
-char* csv_next_field(csv_file& file)
-{
-    char* field = file.line;
-    if (*field == '\0')
-        return nullptr;
-    char* p = field;
-    while (*p != ',' && *p != '\0')
-        ++p;
-    if (*p == ',') {
-        *p = '\0';
-        ++p;
-    }
-    file.line = p;
-    return field;
-}
 
 // ---------------------------------------------------------------------------
 // Columns
@@ -342,7 +56,7 @@ void column_single(const char* text, gps_point& point, row_context&, const char*
 uint8_t low_byte(const char* text)
 {
     const char* end = nullptr;
-    return static_cast<uint8_t>(parse_unsigned_prefix(text, &end) & 0xffu);
+    return static_cast<uint8_t>(csv_parse_unsigned(text, &end) & 0xffu);
 }
 
 void column_gpsfix(const char* text, gps_point& point, row_context&, const char**)
@@ -472,15 +186,6 @@ void finish_read(const csv_file& file, gps_track& track, const char** err)
 
 } // namespace
 
-double csv_parse_double(const char* text, const char** end)
-{
-    const char* used = nullptr;
-    double value = parse_double_prefix(text, &used);
-    if (end)
-        *end = used;
-    return value;
-}
-
 bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
 {
     const char* p = text;
@@ -488,12 +193,12 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
     uint32_t fields[5]; // year, month, day, hour, minute
     static constexpr char separators[5] = { '-', '-', 'T', ':', ':' };
     for (int i = 0; i < 5; ++i) {
-        fields[i] = parse_unsigned_prefix(p, &end);
+        fields[i] = csv_parse_unsigned(p, &end);
         if (end == p || *end != separators[i])
             return false;
         p = end + 1;
     }
-    double seconds = parse_double_prefix(p, &end);
+    double seconds = csv_parse_double(p, &end);
     if (end == p || *end != 'Z')
         return false;
     // Milliseconds of the minute, truncated toward zero and kept as unsigned

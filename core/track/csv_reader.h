@@ -20,12 +20,6 @@ void track_read_csv(const char* path, gps_track& track, const char** err);
 // message and the track is left empty.
 void track_read_gnss(const char* path, gps_track& track, const char** err);
 
-// The number conversion of the readers: exactly what std::strtod gives
-// (leading blanks, sign, exponent, inf, nan, hex; text that is not a number
-// reads as 0), computed faster where that is safe. With end, *end is set
-// behind the characters used, as strtod's end pointer.
-double csv_parse_double(const char* text, const char** end = nullptr);
-
 // Converts seconds of the logger's calendar reading to seconds since the
 // epoch as platform_mktime() would for the same fields with tm_isdst = -1,
 // calling it once per distinct minute. One cache per read.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <numbers>
 
 #include "core/files/container.h"
 #include "core/gate/gate.h"
@@ -16,7 +17,7 @@ namespace {
 
 using gate_test::count_lines;
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 
 // A sample at an ECEF-like position (metres) and time (ms), good accuracy.
 gps_point at(int64_t time, double x, double y = 0, double z = 0)

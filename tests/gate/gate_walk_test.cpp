@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <string>
+#include <numbers>
 
 #include "core/gate/gate.h"
 #include "core/geometry/vector_math.h"
@@ -16,7 +17,7 @@ namespace {
 
 using gate_test::count_lines;
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 
 struct survey {
     sim_walk walk;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <numbers>
 
 #include "core/geometry/vector_math.h"
 
@@ -123,7 +124,7 @@ TEST(geodetic, ned_velocity_axes)
     expect_vec_near(ned_to_ecef_velocity({90, 0, 0}, {0, 0, 1}), {0, 0, -1}, 1e-15);
 
     // Anywhere: vN N + vE E + vD D with the local axes, and the speed kept.
-    const double lat = 47.5 * M_PI / 180, lon = -122.25 * M_PI / 180;
+    const double lat = 47.5 * std::numbers::pi / 180, lon = -122.25 * std::numbers::pi / 180;
     const vec3 n = {-std::sin(lat) * std::cos(lon), -std::sin(lat) * std::sin(lon), std::cos(lat)};
     const vec3 e = {-std::sin(lon), std::cos(lon), 0};
     const vec3 d = {-std::cos(lat) * std::cos(lon), -std::cos(lat) * std::sin(lon), -std::sin(lat)};
@@ -244,7 +245,7 @@ TEST(geodetic, matrix_rotate_z)
     // counterclockwise by theta.
     const vec3 p = wgs84_to_ecef({47.5003, 8.2496, 420});
     const vec3 before = transform_point(m, p);
-    for (double theta : {M_PI / 2, M_PI, -0.3, 1.3089969389957472}) {
+    for (double theta : {std::numbers::pi / 2, std::numbers::pi, -0.3, 1.3089969389957472}) {
         frame_matrix turned = m;
         matrix_rotate_z(turned, theta);
         const vec3 after = transform_point(turned, p);
@@ -260,7 +261,7 @@ TEST(geodetic, matrix_rotate_z)
 TEST(geodetic, polygon_rotate_stops_at_the_first_point_at_the_origin)
 {
     std::vector<vec3> pond = {{1, 0, 5}, {0, 2, 6}, {-3, -4, 7}, {0, 0, 9}, {8, 8, 8}, {0, 0, 0}};
-    polygon_rotate(pond.data(), M_PI / 2);
+    polygon_rotate(pond.data(), std::numbers::pi / 2);
     expect_vec_near(pond[0], {0, 1, 5}, 1e-15);
     expect_vec_near(pond[1], {-2, 0, 6}, 1e-15);
     expect_vec_near(pond[2], {4, -3, 7}, 1e-15);
@@ -284,7 +285,7 @@ TEST(geodetic, carve_points)
 
     // At 75 degrees the centre line has run 70 m along its arc.
     carve_points(75, carve_radius, carve_width, &in, &mid, &out);
-    EXPECT_NEAR(carve_radius * 75 * M_PI / 180, 70.0, 1e-12);
+    EXPECT_NEAR(carve_radius * 75 * std::numbers::pi / 180, 70.0, 1e-12);
     EXPECT_NEAR(mid[0], 51.653908291, 1e-6); // r sin 75
     EXPECT_NEAR(mid[1], 39.635437866, 1e-6); // r - r cos 75
     const vec3 c = {0, carve_radius, 0};

@@ -8,6 +8,7 @@
 
 #include "core/plot/plot.h"
 #include "core/plot/plot_catalogue.h"
+#include "core/plot/plot_set.h"
 #include "core/swoop/swoop.h"
 #include "tests/plot/plot_test_util.h"
 #include "tests/support/test_support.h"
@@ -32,7 +33,7 @@ TEST(plot_hardening, own_step_gives_way_over_a_wild_span)
         test_support::data_file("quirks/container-wild-values-for-fixed-plot-steps.skm").c_str(), &err);
     ASSERT_NE(s, nullptr) << err;
     const frame_matrix course = sim_course_matrix(sim_course {});
-    swoop_analyse(*s, 0, &course, 0, &err);
+    swoop_analyse(*s, frame_from_gate, &course, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
 
     std::unique_ptr<plot> dive = plot_dive_speed(s.get(), false, false);
@@ -80,4 +81,43 @@ TEST(plot_hardening, own_step_holds_over_ordinary_spans)
     const plot_layout l = plot_compute_layout(c.cr.get(), *p, 0);
     EXPECT_EQ(l.x_step, 50);
     EXPECT_EQ(l.y_step, 10);
+}
+
+// A container whose samples hold extreme values: analysed in another swoop's
+// frame (as a compared swoop is), its overhead and side views span more
+// than a double holds, and the equal-scale interval count was an infinite
+// ratio converted to int. Every analysis the programs run is followed by
+// the plots; the sanitizer build catches the conversion.
+TEST(plot_hardening, infinite_spans_get_bounded_interval_counts)
+{
+    const char* err = nullptr;
+    std::unique_ptr<swoop> s = swoop_new(
+        test_support::data_file("quirks/container-extreme-values-infinite-plot-span.skm").c_str(), &err);
+    ASSERT_NE(s, nullptr) << err;
+    const frame_matrix course = sim_course_matrix(sim_course {});
+    plot_test::canvas c(240, 180);
+    int rendered = 0;
+    for (frame_kind type : { frame_from_gate, frame_from_swoop, frame_as_given }) {
+        swoop_analyse(*s, type, type == frame_from_swoop ? nullptr : &course, 0.0208, &err);
+        if (err)
+            continue;
+        for (auto& p : plot_set_build(s.get(), {}, false)) {
+            plot_render(c.cr.get(), p.get(), 1);
+            rendered++;
+        }
+    }
+    EXPECT_GT(rendered, 0);
+
+    // The rule on its own: spans of a double's range in both directions.
+    for (double far : { 1e308, 1.7e308 }) {
+        std::unique_ptr<plot> p = plot_new();
+        p->equal_scale = true;
+        std::unique_ptr<series> points = series_new(2);
+        series_add_point(*points, { -far, -far });
+        series_add_point(*points, { far, far * 0.9 });
+        plot_add_series(*p, std::move(points));
+        const plot_layout l = plot_compute_layout(c.cr.get(), *p, 0);
+        EXPECT_LE(plot_axis_ticks(l.x_min, l.x_max, l.x_step).size(), 100001u);
+        plot_render(c.cr.get(), p.get(), 0);
+    }
 }

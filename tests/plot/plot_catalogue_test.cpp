@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 #include <vector>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"
@@ -317,12 +318,12 @@ TEST(plot_catalogue, overhead_course_marks_by_gate_type_and_speed_course)
     EXPECT_FALSE(v[2].s->label);
 
     // Gate type 2 (frame from the swoop): the course is unknown.
-    s.gate_type = 2;
+    s.gate_type = frame_from_swoop;
     p = plot_overhead(&s, none, false, false);
     EXPECT_EQ(all_series(*p).size(), 1u);
 
     // Speed course flown on the -y side: ten carve poles, no landing area.
-    s.gate_type = 0;
+    s.gate_type = frame_from_gate;
     s.carve_detected = true;
     s.carve_direction = 0;
     p = plot_overhead(&s, none, true, false);
@@ -331,7 +332,7 @@ TEST(plot_catalogue, overhead_course_marks_by_gate_type_and_speed_course)
     ASSERT_EQ(v[1].s->count, 10u);
     EXPECT_NEAR(v[1].s->points[0][1], -5, 1e-12); // inner pole at 0 degrees, mirrored
     EXPECT_NEAR(v[1].s->points[1][1], 5, 1e-12);
-    const double r = 53.47606087887684, a = 75 * 3.141592653589793 / 180;
+    const double r = 53.47606087887684, a = 75 * std::numbers::pi / 180;
     EXPECT_NEAR(v[1].s->points[8][0], (r - 5) * std::sin(a), 1e-9);
     EXPECT_NEAR(v[1].s->points[8][1], -(r - (r - 5) * std::cos(a)), 1e-9);
     EXPECT_NEAR(v[1].s->points[9][0], (r + 5) * std::sin(a), 1e-9);

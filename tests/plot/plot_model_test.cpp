@@ -18,7 +18,7 @@ std::vector<std::string> names(const plot& p)
     return out;
 }
 
-std::unique_ptr<series> named(const char* name, int32_t style = style_line)
+std::unique_ptr<series> named(const char* name, series_style style = style_line)
 {
     auto s = make_series(style, 0xff0000, { { 1, 2 } });
     s->name = name;

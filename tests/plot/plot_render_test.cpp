@@ -336,7 +336,7 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
     p->x_label = "x (units)";
     p->y_label = "y (units)";
     for (int32_t style = 0; style <= 7; style++) {
-        auto s = make_series(style, 0x1010e0, {});
+        auto s = make_series(series_style(style), 0x1010e0, {});
         for (int i = 0; i <= 10; i++)
             series_add_point(*s, { i * 10.0 + 5, style * 10.0 + (i % 2) * 4 });
         s->label = "style " + std::to_string(style);

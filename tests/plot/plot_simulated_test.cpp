@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"
@@ -24,7 +25,7 @@ using plot_test::set_markers;
 namespace {
 
 constexpr double ft = 3.2808399;
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 
 struct course {
     walk_options walk;
@@ -66,7 +67,7 @@ analysed analyse(const swoop_options& o, const std::string& name)
     a.s->track = std::move(sim.samples);
     a.s->track_len = uint32_t(a.s->track.size());
     const char* err = nullptr;
-    swoop_analyse(*a.s, 0, &the_course().matrix, the_course().gate.truth.theta, &err);
+    swoop_analyse(*a.s, frame_from_gate, &the_course().matrix, the_course().gate.truth.theta, &err);
     EXPECT_EQ(err, nullptr) << name << ": " << err;
     return a;
 }
@@ -182,7 +183,7 @@ TEST(plot_simulated, every_plot_one_four_and_nine_to_a_page)
         o.entry_y = k - 1.5;
         others.push_back(analyse(o, "other-" + std::to_string(k) + ".csv"));
         const char* err = nullptr;
-        swoop_analyse(*others.back().s, 1, &s.matrix, 0, &err); // in the selected swoop's frame
+        swoop_analyse(*others.back().s, frame_as_given, &s.matrix, 0, &err); // in the selected swoop's frame
         ASSERT_EQ(err, nullptr) << err;
     }
 
@@ -261,7 +262,7 @@ TEST(plot_simulated, speed_course_and_frame_from_the_swoop)
     // The same flight judged without a gate: just the path.
     analysed free = right_270();
     const char* err = nullptr;
-    swoop_analyse(*free.s, 2, nullptr, 0, &err);
+    swoop_analyse(*free.s, frame_from_swoop, nullptr, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
     p = plot_overhead(free.s.get(), {}, false, false);
     ASSERT_TRUE(p);

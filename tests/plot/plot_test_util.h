@@ -10,18 +10,13 @@
 #include <memory>
 #include <string>
 
+#include "core/plot/cairo_handles.h"
 #include "core/plot/plot.h"
 
 namespace plot_test {
 
-struct surface_destroy {
-    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct context_destroy {
-    void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-using surface_ptr = std::unique_ptr<cairo_surface_t, surface_destroy>;
-using context_ptr = std::unique_ptr<cairo_t, context_destroy>;
+using surface_ptr = cairo_surface_ptr;
+using context_ptr = cairo_context_ptr;
 
 // An RGB24 image surface of width x height pixels with a context on it.
 struct canvas {
@@ -59,7 +54,7 @@ inline int blue(uint32_t c)
 }
 
 // A series of the given style and colour holding the points.
-inline std::unique_ptr<series> make_series(int32_t style, uint32_t color, std::initializer_list<vec2> points)
+inline std::unique_ptr<series> make_series(series_style style, uint32_t color, std::initializer_list<vec2> points)
 {
     auto s = series_new(2);
     s->style = style;

@@ -31,7 +31,7 @@ swoop analyse(const sim_swoop& sim, double theta = 0, const frame_matrix* gate =
 {
     swoop s = from_samples(sim.samples);
     const char* err = nullptr;
-    swoop_analyse(s, 0, gate ? gate : &sim.truth.course_matrix, theta, &err);
+    swoop_analyse(s, frame_from_gate, gate ? gate : &sim.truth.course_matrix, theta, &err);
     EXPECT_EQ(err, nullptr) << err;
     return s;
 }
@@ -270,7 +270,7 @@ TEST(frame_from_swoop_acceptance, origin_at_the_bottom_and_landing_on_plus_x)
         const sim_swoop sim = generate_swoop(o);
         swoop s = from_samples(sim.samples);
         const char* err = nullptr;
-        swoop_analyse(s, 2, nullptr, 0, &err);
+        swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
         ASSERT_EQ(err, nullptr) << err;
         const vec3 bottom = in_frame(sim.truth.run_matrix, s.matrix, sim.truth.bottom_pos);
         const vec3 stop = in_frame(sim.truth.run_matrix, s.matrix, sim.truth.stop_pos);
@@ -293,7 +293,7 @@ TEST(rate_acceptance, one_and_twenty_hertz_tracks_complete)
         const sim_swoop sim = generate_swoop(o);
         swoop s = from_samples(sim.samples);
         const char* err = nullptr;
-        swoop_analyse(s, 0, &sim.truth.course_matrix, 0, &err);
+        swoop_analyse(s, frame_from_gate, &sim.truth.course_matrix, 0, &err);
         EXPECT_EQ(err, nullptr) << rate << " Hz: " << err;
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 constexpr int64_t t0 = 1600000000000; // ms
 
 // Samples at the given local (x, y), 200 ms apart, 1 m up. The velocity of
@@ -103,7 +104,7 @@ std::vector<vec2> course_run(vec2 target, double entry_y = 0)
 swoop course_swoop(vec2 target, double entry_y = 0)
 {
     swoop s = path(course_run(target, entry_y));
-    s.gate_type = 0;
+    s.gate_type = frame_from_gate;
     return s;
 }
 
@@ -230,7 +231,7 @@ TEST(exit_gate, stop_near_the_gate_without_crossing_tells_the_side)
         pts.resize(pts.size() - 2);
         pts.push_back(short_of_gate); // end at the target, inside the course
         swoop s = path(pts);
-        s.gate_type = 0;
+        s.gate_type = frame_from_gate;
         EXPECT_EQ(crossings(s), "");
         EXPECT_TRUE(s.carve_detected);
         EXPECT_EQ(s.carve_direction, side);
@@ -243,7 +244,7 @@ TEST(exit_gate, stop_near_the_gate_without_crossing_tells_the_side)
     pts.resize(pts.size() - 2);
     pts.push_back(twelve_short);
     swoop s = path(pts);
-    s.gate_type = 0;
+    s.gate_type = frame_from_gate;
     EXPECT_EQ(crossings(s), "");
     EXPECT_FALSE(s.carve_detected);
 }
@@ -264,7 +265,7 @@ TEST(exit_gate, entry_more_than_10_m_toward_the_turn_is_no_course_run)
 
 TEST(exit_gate, runs_only_for_a_surveyed_gate_with_an_entry_gate)
 {
-    for (uint32_t type : {1u, 2u}) {
+    for (frame_kind type : {frame_as_given, frame_from_swoop}) {
         swoop s = course_swoop(on_exit_gate_line(1, 0));
         s.gate_type = type;
         s.exit_gate = 4; // left alone
@@ -327,7 +328,7 @@ TEST(exit_gate, second_pass_after_a_reversal_keeps_the_frame_of_the_first)
     // loop back behind the gate onto the exit gate (a false verdict).
     swoop s = path({{-30, 0}, {-20, 0}, {-10, 0}, {0, 0}, {5, 0}, {-20, -15}, {-40, -30}, {-46, -36},
                     {-52, -44}, {-30, -20}, {0, -5}, {10, 0}});
-    s.gate_type = 0;
+    s.gate_type = frame_from_gate;
     s.reversal_detected = true;
     EXPECT_EQ(crossings(s), "");
     EXPECT_EQ(s.entry_gate, 2u);

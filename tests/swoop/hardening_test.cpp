@@ -7,7 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/swoop/kinematics.h"
+#include "core/swoop/point_at.h"
+#include "core/swoop/report.h"
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
 #include "tests/support/test_support.h"
@@ -40,10 +41,10 @@ int count_lines(const std::string& s)
 void analyse_every_way(swoop& s, const frame_matrix& course)
 {
     const struct {
-        uint32_t type;
+        frame_kind type;
         const frame_matrix* matrix;
         double theta;
-    } runs[] = {{0, &course, 0.0208}, {2, nullptr, 0}, {1, &course, 0}};
+    } runs[] = {{frame_from_gate, &course, 0.0208}, {frame_from_swoop, nullptr, 0}, {frame_as_given, &course, 0}};
     for (const auto& run : runs) {
         SCOPED_TRACE(run.type);
         const char* err = nullptr;
@@ -82,7 +83,7 @@ swoop analysed_jump()
     s.track = jump().samples;
     s.track_len = static_cast<uint32_t>(s.track.size());
     const char* err = nullptr;
-    swoop_analyse(s, 0, &jump().truth.course_matrix, 0, &err);
+    swoop_analyse(s, frame_from_gate, &jump().truth.course_matrix, 0, &err);
     EXPECT_EQ(err, nullptr);
     return s;
 }

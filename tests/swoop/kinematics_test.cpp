@@ -6,14 +6,15 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <numbers>
 
-#include "core/swoop/kinematics.h"
+#include "core/swoop/point_at.h"
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 
 // A sample at time t (ms) moving with horizontal speed h (m/s) on heading
 // deg (clockwise from +x) and vertical velocity vz (m/s, up positive).

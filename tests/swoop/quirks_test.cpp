@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/swoop/report.h"
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
 #include "tests/support/test_support.h"
@@ -31,7 +32,7 @@ struct outcome {
     std::unique_ptr<swoop> s;
 };
 
-outcome analyse_text(const std::string& text, uint32_t gate_type, const frame_matrix& course)
+outcome analyse_text(const std::string& text, frame_kind gate_type, const frame_matrix& course)
 {
     temp_dir dir;
     const std::string path = dir.file("swoop.csv");
@@ -43,7 +44,7 @@ outcome analyse_text(const std::string& text, uint32_t gate_type, const frame_ma
         o.err = err;
         return o;
     }
-    swoop_analyse(*o.s, gate_type, gate_type == 2 ? nullptr : &course, 0, &err);
+    swoop_analyse(*o.s, gate_type, gate_type == frame_from_swoop ? nullptr : &course, 0, &err);
     if (err) {
         o.err = err;
         return o;
@@ -169,7 +170,7 @@ TEST(swoop_quirks, first_fixes_with_poor_accuracy_and_irregular_spacing_change_n
         }
         damaged.push_back(lines[k]);
     }
-    for (uint32_t type : {0u, 2u}) {
+    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
         SCOPED_TRACE(type);
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         const outcome after = analyse_text(text_of(damaged), type, sim.truth.course_matrix);
@@ -192,7 +193,7 @@ TEST(swoop_quirks, altitude_spike_of_38000_ft_in_the_first_seconds_changes_nothi
         set_field(lines[k], c_hacc, "999.000");
         set_field(lines[k], c_vacc, "4294.967");
     }
-    for (uint32_t type : {0u, 2u}) {
+    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
         SCOPED_TRACE(type);
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         const outcome after = analyse_text(text_of(lines), type, sim.truth.course_matrix);
@@ -212,8 +213,8 @@ TEST(swoop_quirks, last_row_cut_by_power_loss_is_left_out)
     for (size_t cut : {size_t{10}, size_t{30}, last.size() - 3}) {
         SCOPED_TRACE(cut);
         const std::string damaged = whole + last.substr(0, cut);
-        const outcome before = analyse_text(whole, 0, sim.truth.course_matrix);
-        const outcome after = analyse_text(damaged, 0, sim.truth.course_matrix);
+        const outcome before = analyse_text(whole, frame_from_gate, sim.truth.course_matrix);
+        const outcome after = analyse_text(damaged, frame_from_gate, sim.truth.course_matrix);
         ASSERT_EQ(after.err, "");
         EXPECT_EQ(after.s->track_len, sim.samples.size() - 1);
         EXPECT_EQ(after.report, before.report);
@@ -227,8 +228,8 @@ TEST(swoop_quirks, trailing_commas_change_nothing)
     std::vector<std::string> lines = lines_of(clean);
     for (std::string& l : lines)
         l += ',';
-    const outcome before = analyse_text(clean, 0, sim.truth.course_matrix);
-    const outcome after = analyse_text(text_of(lines), 0, sim.truth.course_matrix);
+    const outcome before = analyse_text(clean, frame_from_gate, sim.truth.course_matrix);
+    const outcome after = analyse_text(text_of(lines), frame_from_gate, sim.truth.course_matrix);
     ASSERT_EQ(after.err, "");
     EXPECT_EQ(after.report, before.report);
 }
@@ -247,8 +248,8 @@ TEST(swoop_quirks, record_dialect_with_var_commas_short_unit_line_and_no_gpsfix)
     records.replace(unit, records.find('\n', unit) - unit, "$UNIT,GNSS,,deg,deg");
     ASSERT_EQ(records.find("gpsFix"), std::string::npos);
 
-    const outcome names = analyse_text(field_name_text(sim), 0, sim.truth.course_matrix);
-    const outcome recs = analyse_text(records, 0, sim.truth.course_matrix);
+    const outcome names = analyse_text(field_name_text(sim), frame_from_gate, sim.truth.course_matrix);
+    const outcome recs = analyse_text(records, frame_from_gate, sim.truth.course_matrix);
     ASSERT_EQ(recs.err, "");
     EXPECT_EQ(recs.report, names.report);
     EXPECT_EQ(recs.s->track[100].gpsfix, 0);
@@ -269,7 +270,7 @@ TEST(swoop_quirks, repeated_and_backward_times_are_analysed)
         set_field(lines[k], c_time, time_of(k + 1));
         set_field(lines[k + 1], c_time, a);
     }
-    for (uint32_t type : {0u, 2u}) {
+    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
         SCOPED_TRACE(type);
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         const outcome after = analyse_text(text_of(lines), type, sim.truth.course_matrix);
@@ -301,13 +302,13 @@ TEST(swoop_quirks, a_track_that_never_lands_gives_the_detectors_message)
 
     // The card filled up in the level run, still fast.
     const size_t fast = first_after(sim.truth.bottom_time, 1e9) + 2;
-    EXPECT_EQ(analyse_text(cut_after(fast), 0, sim.truth.course_matrix).err, "could not determine swoop heading");
-    EXPECT_EQ(analyse_text(cut_after(fast), 2, sim.truth.course_matrix).err, "could not detect landing");
+    EXPECT_EQ(analyse_text(cut_after(fast), frame_from_gate, sim.truth.course_matrix).err, "could not determine swoop heading");
+    EXPECT_EQ(analyse_text(cut_after(fast), frame_from_swoop, sim.truth.course_matrix).err, "could not detect landing");
 
     // It filled up while the pilot slowed down, still faster than walking.
     const size_t slow = first_after(sim.truth.bottom_time, 7.0) + 2;
     ASSERT_GT(std::hypot(sim.samples[slow - 1].vel_ltp[0], sim.samples[slow - 1].vel_ltp[1]), 2 / 2.23693629);
-    EXPECT_EQ(analyse_text(cut_after(slow), 0, sim.truth.course_matrix).err,
+    EXPECT_EQ(analyse_text(cut_after(slow), frame_from_gate, sim.truth.course_matrix).err,
               "did not detect end of motion after swoop");
 }
 
@@ -315,11 +316,11 @@ TEST(swoop_quirks, one_sample_gives_the_detectors_message)
 {
     const std::string one = test_support::read_file(test_support::data_file("quirks/one-sample.csv"));
     const frame_matrix& course = jump_from_the_climb().truth.course_matrix;
-    EXPECT_EQ(analyse_text(one, 0, course).err, "could not detect pattern entry");
-    EXPECT_EQ(analyse_text(one, 2, course).err, "could not detect flight");
+    EXPECT_EQ(analyse_text(one, frame_from_gate, course).err, "could not detect pattern entry");
+    EXPECT_EQ(analyse_text(one, frame_from_swoop, course).err, "could not detect flight");
 
     // The report of such a record still has its 17 lines.
-    outcome o = analyse_text(one, 0, course);
+    outcome o = analyse_text(one, frame_from_gate, course);
     const char* err = nullptr;
     const std::string report = swoop_report(*o.s, true, &err);
     EXPECT_EQ(err, nullptr);
@@ -335,7 +336,7 @@ TEST(swoop_quirks, non_numbers_in_rows_of_the_jump_leave_a_sound_analysis)
     const std::string clean = field_name_text(sim);
     const char* values[] = {"nan", "inf", "-inf", "1e999", "-1e999", "NAN", "Infinity", "-nan"};
     const column columns[] = {c_lat, c_lon, c_hmsl, c_veln, c_vele, c_veld};
-    for (uint32_t type : {0u, 2u}) {
+    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         ASSERT_EQ(before.err, "");
         // Rows at the start, at the exit, through the turn, at the bottom,

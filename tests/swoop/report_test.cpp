@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/swoop/report.h"
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
 
@@ -281,7 +282,7 @@ TEST(report, golden_reports_of_simulated_jumps)
         std::unique_ptr<swoop> s = swoop_new(path.c_str(), &err);
         ASSERT_TRUE(s) << err;
         s->time_aloft = c.time_aloft;
-        swoop_analyse(*s, 0, &sim.truth.course_matrix, c.options.carve ? c.options.theta : 0, &err);
+        swoop_analyse(*s, frame_from_gate, &sim.truth.course_matrix, c.options.carve ? c.options.theta : 0, &err);
         ASSERT_EQ(err, nullptr) << c.name << ": " << err;
         for (bool metric : {false, true}) {
             const std::string text = report(*s, metric);

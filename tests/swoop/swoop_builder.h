@@ -7,13 +7,14 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
+#include <numbers>
 
 #include "core/swoop/swoop.h"
 #include "core/swoop/swoop_stages.h"
 
 namespace swoop_builder {
 
-constexpr double pi = 3.141592653589793;
+using std::numbers::pi;
 constexpr double ft = 3.2808399;   // feet per metre
 constexpr double mph = 2.23693629; // mph per m/s
 

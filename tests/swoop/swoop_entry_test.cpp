@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <numbers>
 
 #include "core/files/coord_dump.h"
 #include "core/geometry/geodetic.h"
@@ -109,7 +110,7 @@ TEST(swoop_analyse, an_empty_record_has_no_points)
     swoop s;
     const frame_matrix m = frame_identity();
     const char* err = nullptr;
-    swoop_analyse(s, 1, &m, 0, &err);
+    swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "no points found in track");
 }
@@ -124,7 +125,7 @@ TEST(swoop_analyse, gate_type_3_is_refused_and_changes_nothing)
     const swoop before = s;
     const frame_matrix m = frame_identity();
     const char* err = nullptr;
-    swoop_analyse(s, 3, &m, 1.5, &err);
+    swoop_analyse(s, frame_kind(3), &m, 1.5, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "invalid gate type");
     EXPECT_EQ(s.matrix, before.matrix);
@@ -137,7 +138,7 @@ TEST(swoop_analyse, gate_type_3_is_refused_and_changes_nothing)
 
     // Types 0 and 1 without a matrix have no frame to judge in.
     err = nullptr;
-    swoop_analyse(s, 1, nullptr, 0, &err);
+    swoop_analyse(s, frame_as_given, nullptr, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "invalid gate type");
 }
@@ -148,7 +149,7 @@ TEST(swoop_analyse, swoop_a_mile_from_the_gate_is_refused_with_the_distance)
     swoop s = resting_at({higher, field, higher});
     const frame_matrix m = frame_placing(wgs84_to_ecef(field), {mile, 0, 0});
     const char* err = nullptr;
-    swoop_analyse(s, 1, &m, 0, &err);
+    swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "invalid gate location (1.0 miles between gate and swoop)");
     // The frame and the local positions are in place; the phases were not reached.
@@ -158,7 +159,7 @@ TEST(swoop_analyse, swoop_a_mile_from_the_gate_is_refused_with_the_distance)
 
     // The smallest distance counts, wherever it lies in the track.
     const frame_matrix two = frame_placing(wgs84_to_ecef(field), {0, 2 * mile, 0});
-    swoop_analyse(s, 1, &two, 0, &err);
+    swoop_analyse(s, frame_as_given, &two, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "invalid gate location (2.0 miles between gate and swoop)");
 }
@@ -170,7 +171,7 @@ TEST(swoop_analyse, one_sample_within_1000_m_passes_the_location_check)
     swoop s = resting_at({high, field});
     const frame_matrix m = frame_placing(wgs84_to_ecef(field), {999, 0, 0});
     const char* err = nullptr;
-    swoop_analyse(s, 1, &m, 0, &err);
+    swoop_analyse(s, frame_as_given, &m, 0, &err);
     EXPECT_GT(vec3_norm(s.track[0].pos_local), 5000);
     // The analysis goes on past the check (and fails later on a track that is no swoop).
     ASSERT_NE(err, nullptr);
@@ -183,7 +184,7 @@ TEST(swoop_analyse, a_failed_analysis_fails_again_when_repeated)
 {
     swoop s = resting_at({field, field, field});
     const frame_matrix m = frame_placing(wgs84_to_ecef(field), {0, 0, 3 * mile});
-    for (uint32_t type : {1u, 1u, 0u, 0u}) {
+    for (frame_kind type : {frame_as_given, frame_as_given, frame_from_gate, frame_from_gate}) {
         const char* err = nullptr;
         swoop_analyse(s, type, &m, 0.5, &err);
         ASSERT_NE(err, nullptr) << "gate type " << type;
@@ -199,7 +200,7 @@ TEST(swoop_analyse, debug_writes_the_coordinate_dump_before_the_location_check)
     s.debug = true;
     const frame_matrix m = frame_placing(wgs84_to_ecef(field), {2 * mile, 0, 0});
     const char* err = nullptr;
-    swoop_analyse(s, 1, &m, 0, &err);
+    swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "invalid gate location (2.0 miles between gate and swoop)");
     const std::string dump = test_support::read_file(dir.file("coord.txt"));
@@ -217,7 +218,7 @@ TEST(swoop_analyse, a_dump_that_cannot_be_written_ends_the_analysis)
     s.debug = true;
     const frame_matrix m = frame_placing(wgs84_to_ecef(field), {2 * mile, 0, 0});
     const char* err = nullptr;
-    swoop_analyse(s, 1, &m, 0, &err);
+    swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "failed to open file: coord.txt");
 }
@@ -285,7 +286,7 @@ judged judge(const sim_swoop& sim, double theta)
 {
     judged j{sim, sim.truth.course_matrix, from_samples(sim.samples), ""};
     const char* err = nullptr;
-    swoop_analyse(j.s, 0, &j.gate, theta, &err);
+    swoop_analyse(j.s, frame_from_gate, &j.gate, theta, &err);
     if (err)
         j.err = err;
     return j;
@@ -304,7 +305,7 @@ TEST(swoop_analyse, reversed_swoop_is_judged_again_in_the_frame_turned_by_pi)
     EXPECT_EQ(s.gate_type, 0u);
     EXPECT_EQ(s.rotate_matrix_in, gate);
     EXPECT_EQ(s.rotate_theta, 0);
-    EXPECT_EQ(s.matrix, turned(gate, wgs84::pi));
+    EXPECT_EQ(s.matrix, turned(gate, std::numbers::pi));
     EXPECT_EQ(s.rotate_matrix_out, s.matrix);
     // Every sample and result comes from the second pass: flown toward +x now.
     EXPECT_LT(s.track[s.rollout].pos_local[0], 0);
@@ -315,7 +316,7 @@ TEST(swoop_analyse, reversed_swoop_is_judged_again_in_the_frame_turned_by_pi)
     // The same as a single pass in the turned frame.
     swoop once = from_samples(j.sim.samples);
     const char* err = nullptr;
-    swoop_analyse(once, 1, &s.matrix, 0, &err);
+    swoop_analyse(once, frame_as_given, &s.matrix, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_FALSE(once.reversal_detected);
     expect_same_results(s, once);
@@ -346,7 +347,7 @@ TEST(swoop_analyse, speed_course_verdict_turns_by_theta_and_pi_when_reversed)
         const swoop& s = j.s;
         EXPECT_TRUE(s.carve_detected);
         EXPECT_EQ(s.reversal_detected, reverse);
-        const double angle = (reverse ? wgs84::pi : 0) + theta;
+        const double angle = (reverse ? std::numbers::pi : 0) + theta;
         EXPECT_EQ(s.matrix, turned(j.gate, angle));
         EXPECT_EQ(s.rotate_matrix_out, s.matrix);
     }
@@ -363,11 +364,11 @@ TEST(swoop_analyse, unchanged_frame_returns_at_once)
 
     // Gate type 0: same theta and gate, and the frame is still the turned one.
     s.stop = 1; // a pass would recompute it
-    swoop_analyse(s, 0, &gate, 0, &err);
+    swoop_analyse(s, frame_from_gate, &gate, 0, &err);
     EXPECT_EQ(err, nullptr);
     EXPECT_EQ(s.stop, 1u);
     // Another theta runs again.
-    swoop_analyse(s, 0, &gate, 0.1, &err);
+    swoop_analyse(s, frame_from_gate, &gate, 0.1, &err);
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_EQ(s.stop, stop);
     EXPECT_EQ(s.rotate_theta, 0.1);
@@ -375,11 +376,11 @@ TEST(swoop_analyse, unchanged_frame_returns_at_once)
     // Gate type 1: the matrix in use.
     const frame_matrix current = s.matrix;
     s.stop = 1;
-    swoop_analyse(s, 1, &current, 0, &err);
+    swoop_analyse(s, frame_as_given, &current, 0, &err);
     EXPECT_EQ(err, nullptr);
     EXPECT_EQ(s.stop, 1u);
     EXPECT_EQ(s.gate_type, 0u);
-    swoop_analyse(s, 1, &gate, 0, &err); // unturned: flown backwards, not turned for type 1
+    swoop_analyse(s, frame_as_given, &gate, 0, &err); // unturned: flown backwards, not turned for type 1
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_EQ(s.stop, stop);
     EXPECT_EQ(s.gate_type, 1u);
@@ -392,7 +393,7 @@ TEST(swoop_analyse, gate_type_2_builds_the_frame_once)
     const sim_swoop sim = simulate(false);
     swoop s = from_samples(sim.samples);
     const char* err = nullptr;
-    swoop_analyse(s, 2, nullptr, 0, &err);
+    swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_EQ(s.gate_type, 2u);
     EXPECT_NE(s.matrix, frame_matrix{});
@@ -401,14 +402,14 @@ TEST(swoop_analyse, gate_type_2_builds_the_frame_once)
 
     const frame_matrix built = s.matrix;
     s.matrix = frame_identity(); // a rebuild would replace it
-    swoop_analyse(s, 2, nullptr, 0, &err);
+    swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
     EXPECT_EQ(err, nullptr);
     EXPECT_EQ(s.matrix, frame_identity());
 
     // After another gate type the frame is built again, the same way.
-    swoop_analyse(s, 1, &sim.truth.course_matrix, 0, &err);
+    swoop_analyse(s, frame_as_given, &sim.truth.course_matrix, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
-    swoop_analyse(s, 2, nullptr, 0, &err);
+    swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_EQ(s.matrix, built);
 }
@@ -423,7 +424,7 @@ TEST(swoop_analyse, debug_dump_of_a_turned_run_holds_the_turned_frame)
     {
         scoped_cwd cwd(dir.path());
         const char* err = nullptr;
-        swoop_analyse(s, 0, &gate, 0, &err);
+        swoop_analyse(s, frame_from_gate, &gate, 0, &err);
         ASSERT_EQ(err, nullptr) << err;
     }
     ASSERT_TRUE(s.reversal_detected);

@@ -149,7 +149,7 @@ TEST(sim_examples, survey_and_swoops_analyse)
         err = nullptr;
         std::unique_ptr<swoop> s = swoop_new((dir + name).c_str(), &err);
         ASSERT_TRUE(s) << err;
-        swoop_analyse(*s, 0, &g->matrix, g->theta, &err);
+        swoop_analyse(*s, frame_from_gate, &g->matrix, g->theta, &err);
         ASSERT_EQ(err, nullptr) << name << ": " << err;
         EXPECT_NE(s->plane_exit, 0u) << name;
         EXPECT_NE(s->entry_gate, 0u) << name;

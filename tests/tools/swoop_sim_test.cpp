@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -144,7 +145,7 @@ TEST(swoop_sim, stop_is_long_and_still_enough)
     for (const gps_point& p : s) {
         double v = horizontal(p.vel_local);
         if (p.time > t.touchdown_time && p.time < t.stop_time && v > 1.0) {
-            EXPECT_LT(std::fabs(std::atan2(p.vel_local[1], p.vel_local[0])), 10.0 * wgs84::pi / 180.0);
+            EXPECT_LT(std::fabs(std::atan2(p.vel_local[1], p.vel_local[0])), 10.0 * std::numbers::pi / 180.0);
         }
     }
 }
@@ -170,7 +171,7 @@ TEST(swoop_sim, turn_size_and_direction_show_in_the_headings)
             // Clockwise seen from above is a right turn: minus the change of the math angle.
             double a0 = std::atan2(s[k - 1].vel_local[1], s[k - 1].vel_local[0]);
             double a1 = std::atan2(s[k].vel_local[1], s[k].vel_local[0]);
-            turned -= std::remainder(a1 - a0, 2 * wgs84::pi) * 180.0 / wgs84::pi;
+            turned -= std::remainder(a1 - a0, 2 * std::numbers::pi) * 180.0 / std::numbers::pi;
         }
         double expected = c.right ? c.degrees : -c.degrees;
         EXPECT_NEAR(turned, expected, 1.0) << c.degrees;
@@ -187,7 +188,7 @@ TEST(swoop_sim, reversed_run_flies_against_the_course_frame)
     o.reverse = true;
     o.entry_y = 3.0;
     sim_swoop sw = generate_swoop(o);
-    EXPECT_NEAR(sw.truth.run_rotation, wgs84::pi, 1e-12);
+    EXPECT_NEAR(sw.truth.run_rotation, std::numbers::pi, 1e-12);
     std::vector<gps_point> course = in_frame(sw.samples, sw.truth.course_matrix);
     size_t g = sample_at(course, sw.truth.entry_gate_time);
     EXPECT_LT(course[g].vel_local[0], -25.0);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -110,7 +111,7 @@ TEST(walk_sim, waypoints_lie_on_the_pond_walk_in_order)
             EXPECT_LT(nearest, 1.0) << "waypoint " << k;
         }
         // No exit gate: theta from the first pole (pi for a clockwise walk).
-        EXPECT_NEAR(t.theta, clockwise ? wgs84::pi : 0.0, 1e-9);
+        EXPECT_NEAR(t.theta, clockwise ? std::numbers::pi : 0.0, 1e-9);
     }
 }
 
@@ -119,7 +120,7 @@ TEST(walk_sim, theta_follows_the_exit_gate_like_the_survey)
     // Exit gate turned 3 degrees about the gate centre: the course turns by -3 degrees.
     vec3 in, n, out;
     carve_points(75.0, carve_radius, carve_width, &in, &n, &out);
-    double phi = 3.0 * wgs84::pi / 180.0;
+    double phi = 3.0 * std::numbers::pi / 180.0;
     walk_options o = exact_walk();
     o.exit_gate_offset = {n[0] * std::cos(phi) - n[1] * std::sin(phi) - n[0],
                           n[0] * std::sin(phi) + n[1] * std::cos(phi) - n[1]};
@@ -150,11 +151,11 @@ TEST(walk_sim, course_frame_sits_on_the_ground_at_the_gate)
     EXPECT_NEAR(origin[2], 250.0, 1e-6);
     // The local x axis seen in north/east components at the origin.
     vec3 x_axis = transform_vector(matrix_invert(w.truth.matrix), {1, 0, 0});
-    double phi = 47.1 * wgs84::pi / 180.0, lambda = -122.5 * wgs84::pi / 180.0;
+    double phi = 47.1 * std::numbers::pi / 180.0, lambda = -122.5 * std::numbers::pi / 180.0;
     double north = -std::sin(phi) * std::cos(lambda) * x_axis[0] - std::sin(phi) * std::sin(lambda) * x_axis[1] +
                    std::cos(phi) * x_axis[2];
     double east = -std::sin(lambda) * x_axis[0] + std::cos(lambda) * x_axis[1];
-    EXPECT_NEAR(std::atan2(east, north) * 180.0 / wgs84::pi, 310.0 - 360.0, 1e-6);
+    EXPECT_NEAR(std::atan2(east, north) * 180.0 / std::numbers::pi, 310.0 - 360.0, 1e-6);
     EXPECT_NEAR(w.truth.waypoints_wgs84[2][2], 251.0, 1e-3); // logger 1 m above the ground
 }
 

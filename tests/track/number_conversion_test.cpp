@@ -1,6 +1,6 @@
 // The readers' number conversion must give exactly what std::strtod gives:
 // the same bits and the same end of the number, for any text.
-#include "core/track/csv_reader.h"
+#include "core/track/number_parse.h"
 
 #include <gtest/gtest.h>
 

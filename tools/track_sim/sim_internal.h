@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <vector>
+#include <numbers>
 
 #include "core/geometry/vec_types.h"
 #include "core/track/gps_point.h"
@@ -109,6 +110,6 @@ std::vector<int64_t> sample_offsets(double rate, int64_t end_ms);
 // Unit factors of the analysis, and degrees to radians.
 constexpr double ft_per_m = 3.2808399;
 constexpr double mph_per_ms = 2.23693629;
-constexpr double deg = 3.141592653589793 / 180.0;
+constexpr double deg = std::numbers::pi / 180.0;
 
 } // namespace sim_detail

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <stdexcept>
+#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -315,7 +316,7 @@ sim_swoop generate_swoop(const swoop_options& o)
     sim_swoop result;
     swoop_truth& tr = result.truth;
     tr.course_matrix = sim_course_matrix(o.course);
-    tr.run_rotation = (o.reverse ? wgs84::pi : 0.0) + (o.carve ? o.theta : 0.0);
+    tr.run_rotation = (o.reverse ? std::numbers::pi : 0.0) + (o.carve ? o.theta : 0.0);
     tr.run_matrix = tr.course_matrix;
     matrix_rotate_z(tr.run_matrix, tr.run_rotation);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <numbers>
 
 #include "core/platform/platform.h"
 #include "core/track/error_text.h"
@@ -47,10 +48,10 @@ void append_row(std::string& out, const gps_point& p, bool field_names)
     if (field_names) {
         // Course over ground and its accuracy, as the logger reports them.
         double speed = std::hypot(p.vel_ltp[0], p.vel_ltp[1]);
-        double heading = std::atan2(p.vel_ltp[1], p.vel_ltp[0]) * 180.0 / 3.141592653589793;
+        double heading = std::atan2(p.vel_ltp[1], p.vel_ltp[0]) * 180.0 / std::numbers::pi;
         if (heading < 0)
             heading += 360.0;
-        double cacc = speed > 0 ? std::min(180.0, p.sacc / speed * 180.0 / 3.141592653589793) : 180.0;
+        double cacc = speed > 0 ? std::min(180.0, p.sacc / speed * 180.0 / std::numbers::pi) : 180.0;
         std::snprintf(buf, sizeof buf, ",%.5f,%.5f,%u,%u", heading, cacc, static_cast<unsigned>(p.gpsfix),
                       static_cast<unsigned>(p.numsv));
     } else {

@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <numbers>
 
 #include "core/track/track_frames.h"
 #include "tools/track_sim/track_sim.h"
@@ -123,7 +124,7 @@ std::string walk_truth_json(const walk_truth& t)
     size_t n = t.has_exit_gate ? 6 : 5;
     j.matrix("matrix", t.matrix);
     j.number("theta", t.theta, "%.9f");
-    j.number("theta_degrees", t.theta * 180.0 / 3.141592653589793, "%.4f");
+    j.number("theta_degrees", t.theta * 180.0 / std::numbers::pi, "%.4f");
     j.boolean("has_exit_gate", t.has_exit_gate);
     j.points("waypoints", t.waypoints, n);
     j.points("waypoints_wgs84", t.waypoints_wgs84, n, "%.9f");

@@ -1,6 +1,5 @@
 // The interpolated sample at a time after the top of the turn, for the
-// player's markers. (The per-sample kinematics, swoop_kinematics, are a stage
-// of the analysis and live in swoop_stages.h.)
+// player's markers.
 #pragma once
 
 #include <cstdint>
