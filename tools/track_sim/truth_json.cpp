@@ -42,7 +42,13 @@ public:
         integer(name, ms);
         std::string text = std::string(name) + "_text";
         key(text.c_str());
-        out_ += ms ? "\"" + sim_time_text(ms) + "\"" : "null";
+        if (ms) {
+            out_ += '"';
+            out_ += sim_time_text(ms);
+            out_ += '"';
+        } else {
+            out_ += "null";
+        }
     }
     void point(const char* name, const vec3& p, const char* format = "%.3f")
     {
