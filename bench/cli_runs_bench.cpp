@@ -32,8 +32,8 @@ struct run_folder {
         swoop_options so;
         so.course = wo.course;
         so.theta = walk.truth.theta;
-        so.ground_time = 780;  // on the ground with the logger running
-        so.stand_time = 600;   // and standing after the landing: 30 minutes in all
+        so.ground_time = 780; // on the ground with the logger running
+        so.stand_time = 600; // and standing after the landing: 30 minutes in all
         sim_swoop sw = generate_swoop(so);
         swoop_samples = static_cast<uint32_t>(sw.samples.size());
         const char* err = nullptr;

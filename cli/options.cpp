@@ -76,12 +76,24 @@ void parse_options(int argc, char** argv, options& opts)
         case 'v':
             std::printf("Skimra %s\n", SKIMRA_VERSION);
             std::exit(0);
-        case 'd': opts.debug = true; break;
-        case 'i': opts.implicit_gate = true; break;
-        case 'p': opts.in_pond = true; break;
-        case 'm': opts.metric = true; break;
-        case 't': opts.time_aloft = time_aloft_from_text(optarg); break;
-        case 'g': opts.gate_file = optarg; break;
+        case 'd':
+            opts.debug = true;
+            break;
+        case 'i':
+            opts.implicit_gate = true;
+            break;
+        case 'p':
+            opts.in_pond = true;
+            break;
+        case 'm':
+            opts.metric = true;
+            break;
+        case 't':
+            opts.time_aloft = time_aloft_from_text(optarg);
+            break;
+        case 'g':
+            opts.gate_file = optarg;
+            break;
         case ':':
             std::fflush(stdout);
             std::fprintf(stderr, "%s: option requires an argument -- %c\n", argv[0], optopt);

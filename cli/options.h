@@ -7,13 +7,13 @@
 #define SKIMRA_VERSION "version 2.23 (August 2, 2026)"
 
 struct options {
-    bool debug = false;          // -d: containers and coordinate dump
-    bool implicit_gate = false;  // -i: frame from the swoop itself
-    bool in_pond = false;        // -p: write the pond into the gate geometry file
-    bool metric = false;         // -m: metres and km/h
-    uint32_t time_aloft = 0;     // -t: ms between entry gate and touchdown, 0 = not given
-    std::string gate_file;       // -g: gate file, empty = none
-    std::string swoop_file;      // the one argument after the options, empty = none
+    bool debug = false; // -d: containers and coordinate dump
+    bool implicit_gate = false; // -i: frame from the swoop itself
+    bool in_pond = false; // -p: write the pond into the gate geometry file
+    bool metric = false; // -m: metres and km/h
+    uint32_t time_aloft = 0; // -t: ms between entry gate and touchdown, 0 = not given
+    std::string gate_file; // -g: gate file, empty = none
+    std::string swoop_file; // the one argument after the options, empty = none
 };
 
 // Reads the command line. Prints usage and exits on bad usage, prints the

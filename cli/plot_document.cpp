@@ -21,8 +21,8 @@ void draw(cairo_t* cr, std::unique_ptr<plot> p, int cell)
 
 } // namespace
 
-void write_plot_document(const char* path, const swoop& s, const std::vector<vec3>& pond, bool metric,
-                         const char** err)
+void write_plot_document(
+    const char* path, const swoop& s, const std::vector<vec3>& pond, bool metric, const char** err)
 {
     *err = nullptr;
     // The two pages of four plots, each plot built just before it is drawn.

@@ -3,16 +3,16 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <vector>
 #include <numbers>
+#include <vector>
 
 #include "cli/plot_document.h"
 #include "core/files/container.h"
 #include "core/files/kml_writer.h"
-#include "core/platform/platform.h"
 #include "core/gate/gate.h"
 #include "core/gate/gate_file.h"
 #include "core/geometry/geodetic.h"
+#include "core/platform/platform.h"
 #include "core/swoop/report.h"
 #include "core/track/error_text.h"
 
@@ -42,8 +42,8 @@ void check_overwrites(const options& opts)
 {
     std::vector<std::string> gate_outputs;
     if (!opts.gate_file.empty()) {
-        gate_outputs = {output_name(opts.gate_file, "txt"), output_name(opts.gate_file, "kml"),
-                        "matrix.txt"};
+        gate_outputs
+            = { output_name(opts.gate_file, "txt"), output_name(opts.gate_file, "kml"), "matrix.txt" };
         if (opts.debug)
             gate_outputs.push_back(output_name(opts.gate_file, "skm"));
         for (const std::string& out : gate_outputs)
@@ -51,7 +51,7 @@ void check_overwrites(const options& opts)
     }
     if (!opts.swoop_file.empty()) {
         std::vector<std::string> outputs = gate_outputs;
-        for (const char* ext : {"kml", "pdf", "txt"})
+        for (const char* ext : { "kml", "pdf", "txt" })
             outputs.push_back(output_name(opts.swoop_file, ext));
         if (opts.debug) {
             outputs.push_back(output_name(opts.swoop_file, "skm"));

@@ -30,7 +30,8 @@ void swoop_round_trip(const gps_track& track)
     swoop_container_read(copy.c_str(), again, &err);
     fuzz_check(!err && again.count == track.count, "a written swoop container does not read back");
     for (uint32_t i = 0; i < track.count; ++i)
-        fuzz_check(same_raw_fields(track.gps_points[i], again.gps_points[i]), "a sample changed in the round trip");
+        fuzz_check(
+            same_raw_fields(track.gps_points[i], again.gps_points[i]), "a sample changed in the round trip");
 }
 
 void gate_round_trip(const gate_geometry& gate)
@@ -43,13 +44,14 @@ void gate_round_trip(const gate_geometry& gate)
     gate_container_read(copy.c_str(), again, &err);
     fuzz_check(!err, "a written gate container does not read back");
     fuzz_check(same_bits(&gate.matrix, &again.matrix, sizeof gate.matrix)
-                   && same_bits(&gate.theta, &again.theta, sizeof gate.theta),
-               "the matrix or theta changed in the round trip");
+            && same_bits(&gate.theta, &again.theta, sizeof gate.theta),
+        "the matrix or theta changed in the round trip");
     // The writer stops at the first all-zero point: a pond point at (0, 0)
     // ends the pond early, as it does everywhere else.
     fuzz_check(again.pond.size() <= gate.pond.size(), "the pond grew in the round trip");
     for (size_t i = 0; i + 1 < again.pond.size(); ++i)
-        fuzz_check(same_bits(&gate.pond[i], &again.pond[i], sizeof(vec3)), "a pond point changed in the round trip");
+        fuzz_check(
+            same_bits(&gate.pond[i], &again.pond[i], sizeof(vec3)), "a pond point changed in the round trip");
 }
 
 } // namespace

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     gate_data stored;
     gate_container_read(skm.c_str(), stored, &err);
     fuzz_check(!err && std::memcmp(&stored.matrix, &g->matrix, sizeof stored.matrix) == 0,
-               "the gate container does not read back");
+        "the gate container does not read back");
 
     if (!g->track.empty()) {
         vec3 markers[2];

@@ -30,23 +30,23 @@ namespace {
 
 // The course of examples/gate-walk.csv: ECEF -> local frame, and its
 // speed-course angle (radians).
-constexpr frame_matrix course_matrix{{
-    {-0.71866523324255027, 0.44573905704415934, 0.53370120437733182, 17983.648847871926},
-    {-0.32559261521561972, -0.89389249375926272, 0.30813253401401808, 10382.864505685866},
-    {0.61441820565921079, 0.047674968549860891, 0.78753880280801747, -6364894.3083675262},
-    {0, 0, 0, 1},
-}};
+constexpr frame_matrix course_matrix { {
+    { -0.71866523324255027, 0.44573905704415934, 0.53370120437733182, 17983.648847871926 },
+    { -0.32559261521561972, -0.89389249375926272, 0.30813253401401808, 10382.864505685866 },
+    { 0.61441820565921079, 0.047674968549860891, 0.78753880280801747, -6364894.3083675262 },
+    { 0, 0, 0, 1 },
+} };
 constexpr double course_theta = 0.020816374;
 
 // Every index the analysis found lies inside the track, in phase order.
 void check_indices(const swoop& s)
 {
     const uint32_t n = s.track_len;
-    for (uint32_t i : {s.plane_exit, s.pattern_entry, s.top_of_turn, s.rollout, s.bottom_of_turn, s.entry_gate,
-                       s.exit_gate, s.stop, s.max_vert_speed, s.max_horz_speed, s.max_total_speed})
+    for (uint32_t i : { s.plane_exit, s.pattern_entry, s.top_of_turn, s.rollout, s.bottom_of_turn,
+             s.entry_gate, s.exit_gate, s.stop, s.max_vert_speed, s.max_horz_speed, s.max_total_speed })
         fuzz_check(i < n, "an index beyond the track");
     fuzz_check(s.pattern_entry <= s.top_of_turn && s.top_of_turn <= s.rollout && s.rollout <= s.stop,
-               "phases out of order");
+        "phases out of order");
 }
 
 // Seventeen lines, each ended by a line feed, without a non-number printed
@@ -58,27 +58,31 @@ void check_report(const std::string& report)
         lines += c == '\n';
     fuzz_check(lines == 17 && !report.empty() && report.back() == '\n', "the report is not 17 lines");
     fuzz_check(report.find("nan") == std::string::npos && report.find("inf") == std::string::npos,
-               "a non-number in the report");
+        "a non-number in the report");
 }
 
 void check_player(const swoop& s)
 {
-    for (int64_t offset : {int64_t{0}, int64_t{500}, int64_t{3000}, int64_t{-1}, INT64_MAX}) {
+    for (int64_t offset : { int64_t { 0 }, int64_t { 500 }, int64_t { 3000 }, int64_t { -1 }, INT64_MAX }) {
         std::unique_ptr<gps_point> p = swoop_point_at(s, offset);
         // Times compare as unsigned, as the player adds them.
         if (p)
             fuzz_check(static_cast<uint64_t>(p->time) >= static_cast<uint64_t>(s.track[s.top_of_turn].time),
-                       "a player sample before the top of the turn");
+                "a player sample before the top of the turn");
     }
 }
 
 void build_plots(const swoop& s, const std::vector<vec3>& pond, bool render)
 {
     std::unique_ptr<plot> plots[8] = {
-        plot_overhead(&s, pond, false, false), plot_side_view(&s, true, false),
-        plot_dive_speed(&s, false, true),      plot_swoop_speed(&s, true),
-        plot_dive_angle(&s, false, false),     plot_gps_accuracy(&s, true, true),
-        plot_turn_rate(&s, false, false),      plot_heading(&s, true, true),
+        plot_overhead(&s, pond, false, false),
+        plot_side_view(&s, true, false),
+        plot_dive_speed(&s, false, true),
+        plot_swoop_speed(&s, true),
+        plot_dive_angle(&s, false, false),
+        plot_gps_accuracy(&s, true, true),
+        plot_turn_rate(&s, false, false),
+        plot_heading(&s, true, true),
     };
     if (!render)
         return;
@@ -96,7 +100,7 @@ void analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double 
     swoop_analyse(s, gate_type, matrix, theta, &err);
     const bool analysed = !err;
     // Reports of a failed analysis are not shown, but must not fail either.
-    for (bool metric : {false, true}) {
+    for (bool metric : { false, true }) {
         err = nullptr;
         std::string report = swoop_report(s, metric, &err);
         if (analysed) {
@@ -115,7 +119,8 @@ void analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double 
     kml_write(kml.c_str(), s.track.data() + s.top_of_turn, s.stop - s.top_of_turn, markers, &err);
     fuzz_check(!err, "writing the KML failed");
 
-    std::vector<vec3> pond = {{-10, 10, 0}, {40, 12, 0}, {40, -12, 0}, {-10, -10, 0}, {-10, 10, 0}, {0, 0, 0}};
+    std::vector<vec3> pond
+        = { { -10, 10, 0 }, { 40, 12, 0 }, { 40, -12, 0 }, { -10, -10, 0 }, { -10, 10, 0 }, { 0, 0, 0 } };
     build_plots(s, pond, render);
 }
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -94,8 +94,8 @@ bool fuzz_known_reader_message(const char* err)
     return false;
 }
 
-void fuzz_logger_reader(const uint8_t* data, size_t size, const char* name,
-                        void (*reader)(const char*, gps_track&, const char**))
+void fuzz_logger_reader(
+    const uint8_t* data, size_t size, const char* name, void (*reader)(const char*, gps_track&, const char**))
 {
     const std::string& path = fuzz_input_file(data, size, name);
     gps_track track;
@@ -107,6 +107,6 @@ void fuzz_logger_reader(const uint8_t* data, size_t size, const char* name,
     } else {
         fuzz_check(track.count > 0, "a successful read without samples");
         fuzz_check(track.count <= track.capacity && track.gps_points.size() == track.capacity,
-                   "sample count beyond the array");
+            "sample count beyond the array");
     }
 }

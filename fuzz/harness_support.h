@@ -31,4 +31,4 @@ bool fuzz_known_reader_message(const char* err);
 // reader promises: a known message and no samples on failure, samples within
 // the array on success.
 void fuzz_logger_reader(const uint8_t* data, size_t size, const char* name,
-                        void (*reader)(const char*, gps_track&, const char**));
+    void (*reader)(const char*, gps_track&, const char**));

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/platform/platform.h"
 #include "core/geometry/units.h"
+#include "core/platform/platform.h"
 #include "core/track/error_text.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 namespace {
 
-const char* const month_names[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const month_names[12]
+    = { "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
 
 void write_coordinate(std::FILE* f, const vec3& geodetic)
 {
@@ -22,7 +22,7 @@ void write_line_open(std::FILE* f)
                "        <altitudeMode>absolute</altitudeMode>\n"
                "        <extrude>1</extrude>\n"
                "        <coordinates>\n",
-               f);
+        f);
 }
 
 void write_line_close(std::FILE* f)
@@ -30,14 +30,14 @@ void write_line_close(std::FILE* f)
     std::fputs("        </coordinates>\n"
                "      </LineString>\n"
                "    </Placemark>\n",
-               f);
+        f);
 }
 
 } // namespace
 
 void kml_track_name(int64_t time_ms, char* out, size_t size)
 {
-    std::tm tm{};
+    std::tm tm {};
     if (!platform_localtime(time_ms / 1000, &tm) || tm.tm_mon < 0 || tm.tm_mon > 11) {
         std::snprintf(out, size, "???");
         return;
@@ -46,8 +46,8 @@ void kml_track_name(int64_t time_ms, char* out, size_t size)
     std::snprintf(out, size, "%s%02d %02d:%02d", month_names[tm.tm_mon], tm.tm_mday, tm.tm_hour, tm.tm_min);
 }
 
-void kml_write(const char* path, const gps_point* first, uint32_t count, const vec3* markers,
-               const char** err)
+void kml_write(
+    const char* path, const gps_point* first, uint32_t count, const vec3* markers, const char** err)
 {
     *err = nullptr;
     file_ptr f(std::fopen(path, "wb"));
@@ -63,13 +63,13 @@ void kml_write(const char* path, const gps_point* first, uint32_t count, const v
                "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
                "  <Document>\n"
                "    <Placemark>\n",
-               out);
+        out);
     std::fprintf(out, "      <name>%s</name>\n", name);
     std::fputs("      <Style>\n"
                "        <LineStyle> <color>7f0000ff</color> <width>1</width> </LineStyle>\n"
                "        <PolyStyle> <color>7f00ff00</color> </PolyStyle>\n"
                "      </Style>\n",
-               out);
+        out);
     write_line_open(out);
     for (uint32_t i = 0; i < count; i++)
         write_coordinate(out, first[i].pos_wgs84);
@@ -77,7 +77,7 @@ void kml_write(const char* path, const gps_point* first, uint32_t count, const v
     if (markers) {
         std::fputs("    <Placemark>\n"
                    "      <name>entry gate</name>\n",
-                   out);
+            out);
         write_line_open(out);
         write_coordinate(out, markers[0]);
         write_coordinate(out, markers[1]);
@@ -85,7 +85,7 @@ void kml_write(const char* path, const gps_point* first, uint32_t count, const v
     }
     std::fputs("  </Document>\n"
                "</kml>\n",
-               out);
+        out);
     // A full disk must not pass for a finished file.
     if (!file_close_checked(f))
         *err = errmsg("failed to write file: %s", path);

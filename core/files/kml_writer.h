@@ -10,8 +10,8 @@
 // Writes count samples starting at first (the first sample must exist even
 // when count is 0: its time names the track). markers, when given, are the two
 // geodetic ends of the entry gate (lat deg, lon deg, height m).
-void kml_write(const char* path, const gps_point* first, uint32_t count, const vec3* markers,
-               const char** err);
+void kml_write(
+    const char* path, const gps_point* first, uint32_t count, const vec3* markers, const char** err);
 
 // The track name: the time's whole seconds broken down as local time, "%b%d %H:%M"
 // with English month abbreviations whatever the locale (e.g. "Jul14 16:02").

@@ -22,14 +22,14 @@
 #include "core/track/gps_point.h"
 
 struct gate {
-    std::string file;               // gate file path given to gate_open
-    std::vector<gps_point> track;   // the walk; empty for a stored gate from a container
-    uint32_t track_len = 0;         // samples in track (== track.size())
-    frame_matrix matrix{};          // ECEF -> local course frame
-    double theta = 0;               // radians, entry-gate turn for speed-carve runs, 0 = none
-    std::vector<vec3> pond;         // local metres: outline, first point repeated, then an
-                                    // all-zero terminator; empty = no pond
-    std::array<vec3, 5> waypoints{}; // local metres, W0 to W4 (all zero for a stored gate)
+    std::string file; // gate file path given to gate_open
+    std::vector<gps_point> track; // the walk; empty for a stored gate from a container
+    uint32_t track_len = 0; // samples in track (== track.size())
+    frame_matrix matrix {}; // ECEF -> local course frame
+    double theta = 0; // radians, entry-gate turn for speed-carve runs, 0 = none
+    std::vector<vec3> pond; // local metres: outline, first point repeated, then an
+                            // all-zero terminator; empty = no pond
+    std::array<vec3, 5> waypoints {}; // local metres, W0 to W4 (all zero for a stored gate)
 };
 
 // Loads a gate file (container first, then the two logger dialects). A stored
@@ -50,18 +50,16 @@ void gate_free(std::unique_ptr<gate>& g);
 void gate_survey(gate& g, std::string* log, const char** err);
 
 // W0 to W5 in ECEF (metres); w[5] stays all zero when there is no exit gate.
-void detect_waypoints(const gps_point* track, uint32_t track_len, vec3 w[6], strbuf& log,
-                      const char** err);
+void detect_waypoints(const gps_point* track, uint32_t track_len, vec3 w[6], strbuf& log, const char** err);
 
 // Finds a stationary stretch of at least 8 s within 2 m from sample `start`
 // on, averages its middle into *waypoint (ECEF, metres) and returns the index
 // of the last sample averaged (the next start).
-uint32_t detect_waypoint(const gps_point* track, uint32_t track_len, uint32_t start,
-                         vec3* waypoint, strbuf& log, const char** err);
+uint32_t detect_waypoint(const gps_point* track, uint32_t track_len, uint32_t start, vec3* waypoint,
+    strbuf& log, const char** err);
 
 // Index of the first sample 10 m or more from sample `start`.
-uint32_t detect_motion(const gps_point* track, uint32_t track_len, uint32_t start,
-                       const char** err);
+uint32_t detect_motion(const gps_point* track, uint32_t track_len, uint32_t start, const char** err);
 
 // Sets the four frame points (ECEF) to their mean height less 1 m; fails when
 // one of them is more than 3.5 m off that mean.

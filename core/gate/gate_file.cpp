@@ -55,12 +55,11 @@ bool same_file(const char* a, const char* b)
 // What one file (and the files it maps to) yields.
 struct read_result {
     std::unique_ptr<frame_matrix> matrix; // null for "nogate" or on error
-    std::vector<vec3> pond;               // local (x, y, 0) m, terminated; empty = none
-    double theta = 0;                     // degrees
+    std::vector<vec3> pond; // local (x, y, 0) m, terminated; empty = none
+    double theta = 0; // degrees
 };
 
-template <class T>
-bool all_finite(const T* v, int n)
+template <class T> bool all_finite(const T* v, int n)
 {
     for (int i = 0; i < n; ++i) {
         if (!std::isfinite(v[i]))
@@ -77,8 +76,7 @@ bool starts_with(const char* s, const char* prefix)
 // Reads one file. depth counts the mapping lines followed to get here.
 // Returns false on error (*err set); a "nogate" result returns true with a
 // null matrix.
-bool read_file(const char* path, const char* swoop_name, int depth, read_result& out,
-               const char** err)
+bool read_file(const char* path, const char* swoop_name, int depth, read_result& out, const char** err)
 {
     std::unique_ptr<frame_matrix> matrix;
     try {
@@ -93,9 +91,9 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
         return false;
     }
 
-    std::vector<vec3> pond;  // local (x, y, 0) m, without terminator while reading
-    double theta = 0;        // degrees
-    int rows = 0;            // matrix rows read
+    std::vector<vec3> pond; // local (x, y, 0) m, without terminator while reading
+    double theta = 0; // degrees
+    int rows = 0; // matrix rows read
     char line[line_size];
     while (std::fgets(line, sizeof line, f.get())) {
         if (line[0] == '\n' || starts_with(line, "//"))
@@ -116,8 +114,8 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
         }
         if (line[0] == '(') {
             float v[8];
-            int n = std::sscanf(line, "(%f, %f), (%f, %f), (%f, %f), (%f, %f)", &v[0], &v[1], &v[2],
-                                &v[3], &v[4], &v[5], &v[6], &v[7]);
+            int n = std::sscanf(line, "(%f, %f), (%f, %f), (%f, %f), (%f, %f)", &v[0], &v[1], &v[2], &v[3],
+                &v[4], &v[5], &v[6], &v[7]);
             if (n < 2 || n % 2 != 0 || !all_finite(v, n)) {
                 *err = errmsg("failed to parse %s", path);
                 return false;
@@ -126,7 +124,7 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
                 if (pond.capacity() == 0)
                     pond.reserve(512);
                 for (int p = 0; p < n; p += 2)
-                    pond.push_back({v[p], v[p + 1], 0.0});
+                    pond.push_back({ v[p], v[p + 1], 0.0 });
             } catch (const std::bad_alloc&) {
                 *err = errmsg("failed to realloc pond array");
                 return false;
@@ -154,8 +152,8 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
             return false;
         }
         const char* name = swoop_name ? swoop_name : "";
-        bool applies = std::strcmp(pattern, "*") == 0 ||
-                       std::strncmp(name, pattern, std::strlen(pattern)) == 0;
+        bool applies
+            = std::strcmp(pattern, "*") == 0 || std::strncmp(name, pattern, std::strlen(pattern)) == 0;
         if (!applies)
             continue;
         if (std::strcmp(target, "nogate") == 0) {
@@ -182,7 +180,7 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
     }
     if (!pond.empty()) {
         try {
-            pond.push_back({0.0, 0.0, 0.0});
+            pond.push_back({ 0.0, 0.0, 0.0 });
         } catch (const std::bad_alloc&) {
             *err = errmsg("failed to realloc pond array");
             return false;
@@ -197,7 +195,7 @@ bool read_file(const char* path, const char* swoop_name, int depth, read_result&
 } // namespace
 
 void gate_file_write(const char* path, const frame_matrix& matrix, double theta_degrees,
-                     const std::vector<vec3>& pond, const char** err)
+    const std::vector<vec3>& pond, const char** err)
 {
     file_ptr f(std::fopen(path, "wb"));
     if (!f) {
@@ -209,7 +207,7 @@ void gate_file_write(const char* path, const frame_matrix& matrix, double theta_
                "// coordinates.  The local reference frame places the origin at the center\n"
                "// of the entry gate with the z-axis pointing up and the x-axis pointing\n"
                "// along the swoop course.\n\n",
-               out);
+        out);
     for (const auto& row : matrix) {
         std::fprintf(out, "[%12.9f,", row[0]);
         std::fprintf(out, " %12.9f,", row[1]);
@@ -219,7 +217,7 @@ void gate_file_write(const char* path, const frame_matrix& matrix, double theta_
     if (theta_degrees != 0) {
         std::fputs("\n// This value specifies the clockwise rotation (in degrees) needed for\n"
                    "// the entry gate when processing a speed carve run.\n\n",
-                   out);
+            out);
         std::fprintf(out, "theta = %12.8f\n", theta_degrees);
     }
     if (!pond.empty())
@@ -237,7 +235,7 @@ void gate_file_write(const char* path, const frame_matrix& matrix, double theta_
 }
 
 void gate_file_read(const char* path, const char* swoop_name, std::unique_ptr<frame_matrix>* matrix,
-                    std::vector<vec3>* pond, double* theta_degrees, const char** err)
+    std::vector<vec3>* pond, double* theta_degrees, const char** err)
 {
     matrix->reset();
     pond->clear();

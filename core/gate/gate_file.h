@@ -21,7 +21,7 @@
 // directory. theta_degrees == 0 writes no theta section; an empty pond writes
 // no pond section.
 void gate_file_write(const char* path, const frame_matrix& matrix, double theta_degrees,
-                     const std::vector<vec3>& pond, const char** err);
+    const std::vector<vec3>& pond, const char** err);
 
 // Reads a geometry file for the swoop named swoop_name, following mapping
 // lines. On entry *matrix, *pond and *err are cleared. Results:
@@ -35,4 +35,4 @@ void gate_file_write(const char* path, const frame_matrix& matrix, double theta_
 // theta line fails the read with "failed to parse %s": no survey gives one,
 // and a frame made of it would put every swoop nowhere.
 void gate_file_read(const char* path, const char* swoop_name, std::unique_ptr<frame_matrix>* matrix,
-                    std::vector<vec3>* pond, double* theta_degrees, const char** err);
+    std::vector<vec3>* pond, double* theta_degrees, const char** err);

@@ -2,8 +2,8 @@
 
 #include <cmath>
 #include <new>
-#include <utility>
 #include <numbers>
+#include <utility>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -12,20 +12,21 @@
 
 namespace {
 
-constexpr double stop_radius = 2.0;        // m: a waypoint stop stays within this of its first sample
-constexpr uint32_t stop_min_span = 7999;   // ms: a stop lasts longer than this
-constexpr uint32_t stop_trim = 1999;       // ms: samples this close to either end of a stop are dropped
-constexpr double motion_distance = 10.0;   // m: the walker has left a waypoint
-constexpr float start_accuracy = 3.0f;     // m: the fix is good enough once hacc or vacc is below this
-constexpr double max_height_error = 3.5;   // m: largest allowed frame-point height deviation
-constexpr double ground_offset = 1.0;      // m: logger height above the ground while walking
+constexpr double stop_radius = 2.0; // m: a waypoint stop stays within this of its first sample
+constexpr uint32_t stop_min_span = 7999; // ms: a stop lasts longer than this
+constexpr uint32_t stop_trim = 1999; // ms: samples this close to either end of a stop are dropped
+constexpr double motion_distance = 10.0; // m: the walker has left a waypoint
+constexpr float start_accuracy = 3.0f; // m: the fix is good enough once hacc or vacc is below this
+constexpr double max_height_error = 3.5; // m: largest allowed frame-point height deviation
+constexpr double ground_offset = 1.0; // m: logger height above the ground while walking
 constexpr double max_exit_gate_error = 5.0; // m: exit gate distance error still accepted
 constexpr double nominal_exit_angle = 75.0; // degrees of the speed-carve arc
 
 // ms between two samples, as the logger's clock runs forward.
 uint32_t span_ms(const gps_point* track, uint32_t from, uint32_t to)
 {
-    return static_cast<uint32_t>(static_cast<uint64_t>(track[to].time) - static_cast<uint64_t>(track[from].time));
+    return static_cast<uint32_t>(
+        static_cast<uint64_t>(track[to].time) - static_cast<uint64_t>(track[from].time));
 }
 
 double degrees(double radians)
@@ -47,12 +48,12 @@ uint32_t detect_motion(const gps_point* track, uint32_t track_len, uint32_t star
     return i;
 }
 
-uint32_t detect_waypoint(const gps_point* track, uint32_t track_len, uint32_t start, vec3* waypoint,
-                         strbuf& log, const char** err)
+uint32_t detect_waypoint(
+    const gps_point* track, uint32_t track_len, uint32_t start, vec3* waypoint, strbuf& log, const char** err)
 {
     uint32_t j = start;
     uint32_t i = start;
-    double d = 0;      // m, sample j to sample i
+    double d = 0; // m, sample j to sample i
     uint32_t span = 0; // ms, sample j to sample i
 
     // Find a window of more than 7999 ms whose samples stay within 2 m of its first.
@@ -108,7 +109,7 @@ uint32_t detect_waypoint(const gps_point* track, uint32_t track_len, uint32_t st
     --l;
 
     uint32_t n = l - k + 1;
-    vec3 mean{0, 0, 0};
+    vec3 mean { 0, 0, 0 };
     for (uint32_t s = k; s <= l; ++s)
         for (int c = 0; c < 3; ++c)
             mean[c] += track[s].pos_ecef[c];
@@ -122,15 +123,14 @@ uint32_t detect_waypoint(const gps_point* track, uint32_t track_len, uint32_t st
     }
     *waypoint = mean;
     strbuf_printf(log, "waypoint detected: %3d points, %5dms interval, %4.2fm deviation\n",
-                  static_cast<int>(n), static_cast<int>(span_ms(track, k, l)), deviation);
+        static_cast<int>(n), static_cast<int>(span_ms(track, k, l)), deviation);
     return l;
 }
 
-void detect_waypoints(const gps_point* track, uint32_t track_len, vec3 w[6], strbuf& log,
-                      const char** err)
+void detect_waypoints(const gps_point* track, uint32_t track_len, vec3 w[6], strbuf& log, const char** err)
 {
     for (int k = 0; k < 6; ++k)
-        w[k] = {0, 0, 0};
+        w[k] = { 0, 0, 0 };
     if (track_len == 0) {
         *err = errmsg("no points found in track");
         return;
@@ -155,7 +155,7 @@ void detect_waypoints(const gps_point* track, uint32_t track_len, vec3 w[6], str
             return;
         }
     }
-    vec3 exit_gate{0, 0, 0};
+    vec3 exit_gate { 0, 0, 0 };
     detect_waypoint(track, track_len, i, &exit_gate, log, err);
     if (*err) {
         *err = nullptr; // no exit gate
@@ -170,15 +170,15 @@ void level_waypoints(vec3 p[4], strbuf& log, const char** err)
     for (int k = 0; k < 4; ++k)
         geo[k] = ecef_to_wgs84(p[k]);
     double mean = (geo[0][2] + geo[1][2] + geo[2][2] + geo[3][2]) / 4; // m
-    double dev[4];                                                     // m, signed
-    double largest = 0;                                                // m, largest |dev|
+    double dev[4]; // m, signed
+    double largest = 0; // m, largest |dev|
     for (int k = 0; k < 4; ++k) {
         dev[k] = geo[k][2] - mean;
         if (std::fabs(dev[k]) > largest)
             largest = std::fabs(dev[k]);
     }
-    strbuf_printf(log, "average height: %6.2fm (%4.2fm, %4.2fm, %4.2fm, %4.2fm deviation)\n", mean,
-                  dev[0], dev[1], dev[2], dev[3]);
+    strbuf_printf(log, "average height: %6.2fm (%4.2fm, %4.2fm, %4.2fm, %4.2fm deviation)\n", mean, dev[0],
+        dev[1], dev[2], dev[3]);
     if (largest > max_height_error) {
         *err = errmsg("excessive error in waypoint height (%4.2fm)", largest);
         return;
@@ -195,32 +195,32 @@ vec3 gate_centre(const vec3 p[4], const char** err)
     const vec3& b = p[1];
     const vec3& c = p[2];
     const vec3& d = p[3];
-    segment ac{a[0], a[1], c[0], c[1]};
-    segment bd{b[0], b[1], d[0], d[1]};
-    segment hit{};
-    if (!segment_intersection(ac, bd, &hit) || !vec2_equal({hit[0], hit[1]}, {hit[2], hit[3]})) {
+    segment ac { a[0], a[1], c[0], c[1] };
+    segment bd { b[0], b[1], d[0], d[1] };
+    segment hit {};
+    if (!segment_intersection(ac, bd, &hit) || !vec2_equal({ hit[0], hit[1] }, { hit[2], hit[3] })) {
         *err = errmsg("AC and BD do not intersect");
-        return {0, 0, 0};
+        return { 0, 0, 0 };
     }
-    return {hit[0], hit[1], 0};
+    return { hit[0], hit[1], 0 };
 }
 
 double carve_theta(const vec3& b, const vec3* exit_gate, strbuf& log)
 {
     if (exit_gate) {
         const vec3& e = *exit_gate;
-        vec3 inner{}, nominal{}, outer{};
+        vec3 inner {}, nominal {}, outer {};
         carve_points(nominal_exit_angle, carve_radius, carve_width, &inner, &nominal, &outer);
         if (e[0] < 0) {
             strbuf_printf(log, "WARNING: exit gate location ignored (behind entry gate)\n");
         } else {
             if (e[1] < 0)
                 nominal[1] = -nominal[1];
-            const vec3 origin{0, 0, 0};
-            double before = vec2_distance(e, nominal);                                  // m
-            double after = vec2_distance(e, origin) - vec2_distance(nominal, origin);   // m
-            strbuf_printf(log, "exit gate location error (before, after) = (%0.1fm, %0.1fm)\n", before,
-                          after);
+            const vec3 origin { 0, 0, 0 };
+            double before = vec2_distance(e, nominal); // m
+            double after = vec2_distance(e, origin) - vec2_distance(nominal, origin); // m
+            strbuf_printf(
+                log, "exit gate location error (before, after) = (%0.1fm, %0.1fm)\n", before, after);
             if (std::fabs(after) > max_exit_gate_error)
                 strbuf_printf(log, "WARNING: exit gate location ignored (error too large)\n");
             else
@@ -250,7 +250,7 @@ void gate_survey(gate& g, std::string* log, const char** err)
                 // The survey's own result stands; only the log is lost.
             }
         }
-    } handover{sb, log};
+    } handover { sb, log };
 
     gps_point* track = g.track.data();
     track_to_ecef(track, g.track_len);
@@ -262,7 +262,7 @@ void gate_survey(gate& g, std::string* log, const char** err)
     bool has_exit_gate = w[5][0] != 0 || w[5][1] != 0 || w[5][2] != 0;
 
     // Frame points: P0 = A (W4), P1 = B (W1), P2 = C (W2), P3 = D (W3).
-    vec3 p[4] = {w[4], w[1], w[2], w[3]};
+    vec3 p[4] = { w[4], w[1], w[2], w[3] };
     level_waypoints(p, sb, err);
     if (*err)
         return;

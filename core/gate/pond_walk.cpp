@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr double near_feet = 5.0;   // ft: a sample this close (strictly less) is at the waypoint
+constexpr double near_feet = 5.0; // ft: a sample this close (strictly less) is at the waypoint
 constexpr double leave_feet = 50.0; // ft: a sample this far has left the waypoint
 
 double distance_feet(const vec3& a, const vec3& b)
@@ -72,7 +72,7 @@ void pond_walk(gate& g, const char** err)
         }
         if (!pond.empty()) {
             pond.push_back(pond.front());
-            pond.push_back({0, 0, 0});
+            pond.push_back({ 0, 0, 0 });
         }
     } catch (const std::bad_alloc&) {
         *err = errmsg("failed to realloc pond array");

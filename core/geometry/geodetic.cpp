@@ -12,38 +12,43 @@
 
 namespace {
 
-double radians(double degrees) { return std::numbers::pi * degrees / 180.0; }
-double degrees(double radians) { return 180.0 * radians / std::numbers::pi; }
+double radians(double degrees)
+{
+    return std::numbers::pi * degrees / 180.0;
+}
+double degrees(double radians)
+{
+    return 180.0 * radians / std::numbers::pi;
+}
 
 vec3 unit(const vec3& v)
 {
     const double n = vec3_norm(v);
-    return {v[0] / n, v[1] / n, v[2] / n};
+    return { v[0] / n, v[1] / n, v[2] / n };
 }
 
 } // namespace
 
 vec3 wgs84_to_ecef(const vec3& geodetic)
 {
-    const double phi = radians(geodetic[0]);    // latitude, rad
+    const double phi = radians(geodetic[0]); // latitude, rad
     const double lambda = radians(geodetic[1]); // longitude, rad
-    const double h = geodetic[2];               // m above the ellipsoid
+    const double h = geodetic[2]; // m above the ellipsoid
     const double sin_phi = std::sin(phi);
     const double cos_phi = std::cos(phi);
     const double n = wgs84::a / std::sqrt(1.0 - wgs84::e2 * sin_phi * sin_phi); // m
-    return {(n + h) * cos_phi * std::cos(lambda),
-            (n + h) * cos_phi * std::sin(lambda),
-            (wgs84::one_minus_e2 * n + h) * sin_phi};
+    return { (n + h) * cos_phi * std::cos(lambda), (n + h) * cos_phi * std::sin(lambda),
+        (wgs84::one_minus_e2 * n + h) * sin_phi };
 }
 
 vec3 ecef_to_wgs84(const vec3& ecef)
 {
     const double x = ecef[0], y = ecef[1], z = ecef[2]; // m
-    const double p = std::sqrt(x * x + y * y);           // m from the axis
+    const double p = std::sqrt(x * x + y * y); // m from the axis
     if (p == 0.0) {
         // On the polar axis the single Bowring step divides 0 by 0 and
         // lands on the wrong pole; the answer there is exact anyway.
-        return {z < 0.0 ? -90.0 : 90.0, 0.0, std::fabs(z) - wgs84::b};
+        return { z < 0.0 ? -90.0 : 90.0, 0.0, std::fabs(z) - wgs84::b };
     }
     const double theta = std::atan(wgs84::a * z / (wgs84::b * p));
     const double st = std::sin(theta);
@@ -53,7 +58,7 @@ vec3 ecef_to_wgs84(const vec3& ecef)
     const double n = wgs84::a / std::sqrt(1.0 - wgs84::e2 * sin_phi * sin_phi); // m
     const double h = p / std::cos(phi) - n;
     const double lambda = std::atan2(y, x);
-    return {degrees(phi), degrees(lambda), h};
+    return { degrees(phi), degrees(lambda), h };
 }
 
 vec3 ned_to_ecef_velocity(const vec3& geodetic, const vec3& ned)
@@ -64,10 +69,8 @@ vec3 ned_to_ecef_velocity(const vec3& geodetic, const vec3& ned)
     const double sl = std::sin(lambda), cl = std::cos(lambda);
     // Rows: the north, east and down axes in ECEF (ECEF -> NED); its
     // inverse takes the velocity back to ECEF.
-    const frame_matrix ecef_to_ned = {{{-sp * cl, -sp * sl, cp, 0.0},
-                                       {-sl, cl, 0.0, 0.0},
-                                       {-cp * cl, -cp * sl, -sp, 0.0},
-                                       {0.0, 0.0, 0.0, 1.0}}};
+    const frame_matrix ecef_to_ned = { { { -sp * cl, -sp * sl, cp, 0.0 }, { -sl, cl, 0.0, 0.0 },
+        { -cp * cl, -cp * sl, -sp, 0.0 }, { 0.0, 0.0, 0.0, 1.0 } } };
     return transform_vector(matrix_invert(ecef_to_ned), ned);
 }
 
@@ -80,9 +83,9 @@ void local_frame_from_points(const vec3& a, const vec3& b, const vec3& o, vec3 r
         *flipped = false;
     // n must point away from the earth's centre: if adding it to O brings O
     // nearer the centre, the survey went round clockwise.
-    const vec3 raised = {n[0] + o[0], n[1] + o[1], n[2] + o[2]};
+    const vec3 raised = { n[0] + o[0], n[1] + o[1], n[2] + o[2] };
     if (vec3_norm(raised) < vec3_norm(o)) {
-        n = {-n[0], -n[1], -n[2]};
+        n = { -n[0], -n[1], -n[2] };
         if (flipped)
             *flipped = true;
     }
@@ -94,9 +97,9 @@ void local_frame_from_points(const vec3& a, const vec3& b, const vec3& o, vec3 r
 
 void frame_from_points(const vec3& u, const vec3& o, const vec3& f, vec3 rows[3])
 {
-    const vec3 up = vec3_sub(o, u);                   // O -> U
-    const vec3 n = vec3_cross(up, vec3_sub(o, f));    // left
-    const vec3 m = vec3_cross(n, up);                 // forward
+    const vec3 up = vec3_sub(o, u); // O -> U
+    const vec3 n = vec3_cross(up, vec3_sub(o, f)); // left
+    const vec3 m = vec3_cross(n, up); // forward
     rows[0] = unit(m);
     rows[1] = unit(n);
     rows[2] = unit(up);
@@ -104,13 +107,13 @@ void frame_from_points(const vec3& u, const vec3& o, const vec3& f, vec3 rows[3]
 
 frame_matrix frame_matrix_from_rows(const vec3 rows[3], const vec3& origin)
 {
-    frame_matrix m{};
+    frame_matrix m {};
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j)
             m[i][j] = rows[i][j];
         m[i][3] = 0.0;
     }
-    m[3] = {0.0, 0.0, 0.0, 1.0};
+    m[3] = { 0.0, 0.0, 0.0, 1.0 };
     const vec3 r_origin = transform_point(m, origin); // R origin (m)
     for (int i = 0; i < 3; ++i)
         m[i][3] = -r_origin[i];
@@ -150,17 +153,17 @@ void carve_points(double alpha, double r, double w, vec3* inner, vec3* centre, v
     const double a = radians(alpha);
     const double sa = std::sin(a);
     const double ca = std::cos(a);
-    const double rho[3] = {r - w / 2.0, r, r + w / 2.0}; // m
-    vec3* out[3] = {inner, centre, outer};
+    const double rho[3] = { r - w / 2.0, r, r + w / 2.0 }; // m
+    vec3* out[3] = { inner, centre, outer };
     for (int i = 0; i < 3; ++i)
         if (out[i])
-            *out[i] = {rho[i] * sa, r - rho[i] * ca, 0.0};
+            *out[i] = { rho[i] * sa, r - rho[i] * ca, 0.0 };
 }
 
 void gate_markers(const frame_matrix& m, vec3* left, vec3* right)
 {
     const frame_matrix inverse = matrix_invert(m);
     // 5 m either side of the gate centre, 1.5 m above the local ground.
-    *left = ecef_to_wgs84(transform_point(inverse, {0.0, 5.0, 1.5}));
-    *right = ecef_to_wgs84(transform_point(inverse, {0.0, -5.0, 1.5}));
+    *left = ecef_to_wgs84(transform_point(inverse, { 0.0, 5.0, 1.5 }));
+    *right = ecef_to_wgs84(transform_point(inverse, { 0.0, -5.0, 1.5 }));
 }

@@ -6,20 +6,20 @@
 #include "core/geometry/vec_types.h"
 
 namespace wgs84 {
-constexpr double a = 6378137.0;                       // semi-major axis (m)
-constexpr double b = 6356752.314245179;               // semi-minor axis (m)
-constexpr double e2 = 0.0066943799901413165;          // first eccentricity squared
-constexpr double one_minus_e2 = 0.9933056200098587;   // 1 - e^2
-constexpr double ep2_b = 42841.31151331357;           // second eccentricity squared x b (m)
-constexpr double e2_a = 42697.67270717997;            // e^2 x a (m)
+constexpr double a = 6378137.0; // semi-major axis (m)
+constexpr double b = 6356752.314245179; // semi-minor axis (m)
+constexpr double e2 = 0.0066943799901413165; // first eccentricity squared
+constexpr double one_minus_e2 = 0.9933056200098587; // 1 - e^2
+constexpr double ep2_b = 42841.31151331357; // second eccentricity squared x b (m)
+constexpr double e2_a = 42697.67270717997; // e^2 x a (m)
 } // namespace wgs84
 
 // Speed-carve course: radius at which a 75 degree arc is 70 m long, and width.
 constexpr double carve_radius = 53.47606087887684; // m
-constexpr double carve_width = 10.0;                // m
+constexpr double carve_width = 10.0; // m
 
-vec3 wgs84_to_ecef(const vec3& geodetic);             // (lat deg, lon deg, h m) -> ECEF (m)
-vec3 ecef_to_wgs84(const vec3& ecef);                 // one Bowring step -> (lat deg, lon deg, h m)
+vec3 wgs84_to_ecef(const vec3& geodetic); // (lat deg, lon deg, h m) -> ECEF (m)
+vec3 ecef_to_wgs84(const vec3& ecef); // one Bowring step -> (lat deg, lon deg, h m)
 vec3 ned_to_ecef_velocity(const vec3& geodetic, const vec3& ned); // m/s
 
 // Course frame from a survey: A downstream course point, B first entry-gate

@@ -22,5 +22,5 @@ using frame_matrix = std::array<std::array<double, 4>, 4>;
 // The identity frame: every element 0 except the diagonal.
 constexpr frame_matrix frame_identity()
 {
-    return {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    return { { { 1, 0, 0, 0 }, { 0, 1, 0, 0 }, { 0, 0, 1, 0 }, { 0, 0, 0, 1 } } };
 }

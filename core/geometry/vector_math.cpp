@@ -24,12 +24,12 @@ inline double& at(double* a, int stride, int row, int col)
 
 vec3 vec3_sub(const vec3& a, const vec3& b)
 {
-    return {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    return { b[0] - a[0], b[1] - a[1], b[2] - a[2] };
 }
 
 vec3 vec3_cross(const vec3& a, const vec3& b)
 {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    return { a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0] };
 }
 
 double vec3_norm(const vec3& a)
@@ -61,7 +61,7 @@ double vec2_distance(const vec3& a, const vec3& b)
 
 vec2 vec2_sub(const vec2& a, const vec2& b)
 {
-    return {b[0] - a[0], b[1] - a[1]};
+    return { b[0] - a[0], b[1] - a[1] };
 }
 
 double vec2_dot(const vec2& a, const vec2& b)
@@ -157,7 +157,7 @@ vec3 transform_vector(const frame_matrix& m, const vec3& v)
 frame_matrix matrix_invert(const frame_matrix& m)
 {
     constexpr int stride = 5;
-    frame_matrix inverse{};
+    frame_matrix inverse {};
     for (int c = 0; c < 4; ++c) {
         double system[4 * stride];
         for (int i = 0; i < 4; ++i) {
@@ -210,7 +210,7 @@ vec2 line_intersection(const segment& l1, const segment& l2)
 {
     constexpr int stride = 3;
     double system[2 * stride];
-    const segment* lines[2] = {&l1, &l2};
+    const segment* lines[2] = { &l1, &l2 };
     for (int i = 0; i < 2; ++i) {
         const segment& s = *lines[i];
         const double a = s[3] - s[1];
@@ -220,15 +220,15 @@ vec2 line_intersection(const segment& l1, const segment& l2)
         system[i * stride + 2] = a * s[0] + b * s[1];
     }
     solve_linear(system, 2, stride);
-    return {system[2], system[stride + 2]};
+    return { system[2], system[stride + 2] };
 }
 
 bool segment_intersection(const segment& s1, const segment& s2, segment* out)
 {
-    const vec2 p = {s1[0], s1[1]};
-    const vec2 r = vec2_sub(p, {s1[2], s1[3]});
-    const vec2 q = {s2[0], s2[1]};
-    const vec2 s = vec2_sub(q, {s2[2], s2[3]});
+    const vec2 p = { s1[0], s1[1] };
+    const vec2 r = vec2_sub(p, { s1[2], s1[3] });
+    const vec2 q = { s2[0], s2[1] };
+    const vec2 s = vec2_sub(q, { s2[2], s2[3] });
     const vec2 qp = vec2_sub(p, q); // q - p
 
     const double rxs = vec2_cross(r, s);
@@ -240,7 +240,7 @@ bool segment_intersection(const segment& s1, const segment& s2, segment* out)
             return false;
         const double x = p[0] + t * r[0];
         const double y = p[1] + t * r[1];
-        *out = {x, y, x, y};
+        *out = { x, y, x, y };
         return true;
     }
     if (qpxs != 0.0)
@@ -259,7 +259,7 @@ bool segment_intersection(const segment& s1, const segment& s2, segment* out)
             if (u < 0.0 || u > 1.0)
                 return false;
         }
-        *out = {p[0], p[1], p[0], p[1]};
+        *out = { p[0], p[1], p[0], p[1] };
         return true;
     }
     // A second segment that is a single point passes the parallel test
@@ -281,7 +281,7 @@ bool segment_intersection(const segment& s1, const segment& s2, segment* out)
         t0 = 0.0;
     if (t1 > 1.0)
         t1 = 1.0;
-    *out = {p[0] + t0 * r[0], p[1] + t0 * r[1], p[0] + t1 * r[0], p[1] + t1 * r[1]};
+    *out = { p[0] + t0 * r[0], p[1] + t0 * r[1], p[0] + t1 * r[0], p[1] + t1 * r[1] };
     return true;
 }
 
@@ -297,7 +297,7 @@ double point_segment_distance(const vec2& p, const vec2& a, const vec2& b, vec2*
         else if (t >= 1.0)
             c = b;
         else
-            c = {a[0] + t * d[0], a[1] + t * d[1]};
+            c = { a[0] + t * d[0], a[1] + t * d[1] };
     }
     if (closest)
         *closest = c;
@@ -309,14 +309,14 @@ double segment_distance(const segment& s1, const segment& s2, vec2* closest1, ve
     segment meet;
     if (segment_intersection(s1, s2, &meet)) {
         if (closest1)
-            *closest1 = {meet[0], meet[1]};
+            *closest1 = { meet[0], meet[1] };
         if (closest2)
-            *closest2 = {meet[0], meet[1]};
+            *closest2 = { meet[0], meet[1] };
         return 0.0;
     }
 
-    const vec2 a1 = {s1[0], s1[1]}, b1 = {s1[2], s1[3]};
-    const vec2 a2 = {s2[0], s2[1]}, b2 = {s2[2], s2[3]};
+    const vec2 a1 = { s1[0], s1[1] }, b1 = { s1[2], s1[3] };
+    const vec2 a2 = { s2[0], s2[1] }, b2 = { s2[2], s2[3] };
     vec2 c;
     // The end points of the first segment against the second, then the end
     // points of the second against the first; the earliest wins a tie.
@@ -349,8 +349,8 @@ double segment_distance(const segment& s1, const segment& s2, vec2* closest1, ve
 
 bool segments_cross(const vec2& p1, const vec2& q1, const vec2& p2, const vec2& q2)
 {
-    return orientation(p1, q1, p2) != orientation(p1, q1, q2) &&
-           orientation(p2, q2, p1) != orientation(p2, q2, q1);
+    return orientation(p1, q1, p2) != orientation(p1, q1, q2)
+        && orientation(p2, q2, p1) != orientation(p2, q2, q1);
 }
 
 int orientation(const vec2& p, const vec2& q, const vec2& r)

@@ -6,9 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <memory>
-#include <cstdio>
 
 // Converts a broken-down local time (tm_isdst honoured, -1 = let the system
 // decide) to seconds since the epoch; -1 when it cannot be represented.

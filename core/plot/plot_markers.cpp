@@ -26,29 +26,30 @@ void marker_gps_accuracy(plot& p, const swoop& s, const gps_point* sample, bool 
 {
     const units u = units_for(metric);
     const int64_t t0 = time_origin(s);
-    set_marker(p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return accuracy_point(g, u, t0); });
+    set_marker(
+        p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return accuracy_point(g, u, t0); });
 }
 
 void marker_dive_angle(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(
-        p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) { return dive_angle_point(g, u); });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
+        [&](const gps_point& g) { return dive_angle_point(g, u); });
 }
 
 void marker_dive_speed(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(
-        p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) { return dive_speed_point(g, u); });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
+        [&](const gps_point& g) { return dive_speed_point(g, u); });
 }
 
 // The sample's heading is the unwound one of swoop_point_at.
 void marker_heading(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(
-        p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) { return heading_point(g, u); });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
+        [&](const gps_point& g) { return heading_point(g, u); });
 }
 
 void marker_overhead(plot& p, const swoop& s, const gps_point* sample, bool metric)
@@ -60,19 +61,20 @@ void marker_overhead(plot& p, const swoop& s, const gps_point* sample, bool metr
 void marker_side_view(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return side_view_point(g, u); });
+    set_marker(
+        p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return side_view_point(g, u); });
 }
 
 void marker_swoop_speed(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(
-        p, s, sample, swoop_speed_start(s), s.stop, [&](const gps_point& g) { return swoop_speed_point(g, u); });
+    set_marker(p, s, sample, swoop_speed_start(s), s.stop,
+        [&](const gps_point& g) { return swoop_speed_point(g, u); });
 }
 
 void marker_turn_rate(plot& p, const swoop& s, const gps_point* sample, bool metric)
 {
     const units u = units_for(metric);
-    set_marker(
-        p, s, sample, s.top_of_turn, s.bottom_of_turn, [&](const gps_point& g) { return turn_rate_point(g, u); });
+    set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
+        [&](const gps_point& g) { return turn_rate_point(g, u); });
 }

@@ -44,7 +44,8 @@ std::vector<plot_page> make_pages(int plots_per_page)
         return { { "plots 1", { { 0, 1 }, { 1, 3 }, { 2, 2 }, { 3, 4 } } },
             { "plots 2", { { 4, 1 }, { 5, 3 }, { 6, 2 }, { 7, 4 } } } };
     case 9:
-        return { { "plots", { { 0, 5 }, { 1, 8 }, { 2, 6 }, { 3, 9 }, { 4, 11 }, { 5, 12 }, { 6, 7 }, { 7, 10 } } } };
+        return { { "plots",
+            { { 0, 5 }, { 1, 8 }, { 2, 6 }, { 3, 9 }, { 4, 11 }, { 5, 12 }, { 6, 7 }, { 7, 10 } } } };
     default:
         return {};
     }
@@ -73,8 +74,7 @@ plot_set_plots plot_set_build(const swoop* s, const std::vector<vec3>& pond, boo
 
 const std::vector<plot_page>& plot_set_pages(int plots_per_page)
 {
-    static const std::vector<plot_page> one = make_pages(1), four = make_pages(4), nine = make_pages(9),
-                                        none;
+    static const std::vector<plot_page> one = make_pages(1), four = make_pages(4), nine = make_pages(9), none;
     switch (plots_per_page) {
     case 1:
         return one;

@@ -6,19 +6,26 @@
 
 namespace {
 
-double altitude(const gps_point& p) { return p.pos_wgs84[2]; } // m, GPS altitude
-double down_speed(const gps_point& p) { return p.vel_ltp[2]; } // m/s, + = down
+double altitude(const gps_point& p)
+{
+    return p.pos_wgs84[2];
+} // m, GPS altitude
+double down_speed(const gps_point& p)
+{
+    return p.vel_ltp[2];
+} // m/s, + = down
 
 // A time interpolated between two samples, truncated to whole milliseconds.
 int64_t interpolated_ms(const gps_point& a, const gps_point& b, double va, double vb, double v)
 {
-    return swoop_whole_ms(interpolate(static_cast<double>(a.time), static_cast<double>(b.time), va, vb, v), a.time);
+    return swoop_whole_ms(
+        interpolate(static_cast<double>(a.time), static_cast<double>(b.time), va, vb, v), a.time);
 }
 
 } // namespace
 
-void swoop_bottom_search(const std::vector<gps_point>& t, uint32_t count, uint32_t s, uint32_t e,
-                         uint32_t* index, uint64_t* time)
+void swoop_bottom_search(
+    const std::vector<gps_point>& t, uint32_t count, uint32_t s, uint32_t e, uint32_t* index, uint64_t* time)
 {
     // Guard the end against the track: the search never reads past the last sample.
     if (count == 0) {

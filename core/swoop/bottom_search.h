@@ -14,4 +14,4 @@
 // above the lowest point and the moment the down speed fell to 1.25 m/s (the
 // speed wins a tie); sample s + 1 and its time when neither is found.
 void swoop_bottom_search(const std::vector<gps_point>& track, uint32_t count, uint32_t s, uint32_t e,
-                         uint32_t* index, uint64_t* time);
+    uint32_t* index, uint64_t* time);

@@ -13,12 +13,12 @@
 namespace {
 
 using std::numbers::pi;
-constexpr double entry_gate_half_width = 15;  // m, bounds included
-constexpr double carve_angle = 75;            // degrees of the speed-course arc
-constexpr double stop_near_exit_gate = 10;    // m from the exit gate centre
-constexpr double carve_side_limit = 10;       // m of entry offset toward the turn
-constexpr double exit_gate_made = 12;         // m from the exit gate centre
-constexpr double exit_gate_side_only = 20;    // m from the exit gate centre
+constexpr double entry_gate_half_width = 15; // m, bounds included
+constexpr double carve_angle = 75; // degrees of the speed-course arc
+constexpr double stop_near_exit_gate = 10; // m from the exit gate centre
+constexpr double carve_side_limit = 10; // m of entry offset toward the turn
+constexpr double exit_gate_made = 12; // m from the exit gate centre
+constexpr double exit_gate_side_only = 20; // m from the exit gate centre
 
 // Which way the swoop crossed the entry gate line.
 enum class crossing_direction { none, normal, reversed };
@@ -31,7 +31,7 @@ struct exit_gate_points {
 
 exit_gate_points exit_gate_on_side(int side)
 {
-    exit_gate_points g{};
+    exit_gate_points g {};
     carve_points(carve_angle, carve_radius, carve_width, &g.inner, &g.centre, &g.outer);
     if (side == 0) {
         g.inner[1] = -g.inner[1];
@@ -53,7 +53,7 @@ crossing_direction entry_gate(swoop& s)
     if (s.stop >= s.track_len || s.rollout >= s.stop)
         return crossing_direction::none; // no swoop phases to measure
     const double x_rollout = t[s.rollout].pos_local[0]; // m
-    const double x_stop = t[s.stop].pos_local[0];       // m
+    const double x_stop = t[s.stop].pos_local[0]; // m
     crossing_direction dir = crossing_direction::none;
     if (x_rollout < 0 && x_stop > 0) {
         dir = crossing_direction::normal;
@@ -80,7 +80,8 @@ crossing_direction entry_gate(swoop& s)
         s.entry_gate = k;
         s.entry_gate_ypos = ypos;
         s.entry_gate_time = static_cast<uint64_t>(swoop_whole_ms(
-            interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), x0, x1, 0), t[k].time));
+            interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), x0, x1, 0),
+            t[k].time));
         s.entry_gate_speed = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), x0, x1, 0);
     }
     return dir;
@@ -140,15 +141,16 @@ void exit_gate(swoop& s, crossing_direction dir)
     }
 
     // An entry more than 10 m toward the side of the turn is no speed-course run.
-    if ((side == 1 && s.entry_gate_ypos > carve_side_limit) || (side == 0 && s.entry_gate_ypos < -carve_side_limit))
+    if ((side == 1 && s.entry_gate_ypos > carve_side_limit)
+        || (side == 0 && s.entry_gate_ypos < -carve_side_limit))
         return;
 
     if (k != 0) {
         const vec3 a = course_point(k);
         const vec3 b = course_point(k + 1);
         const exit_gate_points g = exit_gate_on_side(side);
-        const vec2 x = line_intersection(segment{a[0], a[1], b[0], b[1]},
-                                         segment{g.inner[0], g.inner[1], g.outer[0], g.outer[1]});
+        const vec2 x = line_intersection(
+            segment { a[0], a[1], b[0], b[1] }, segment { g.inner[0], g.inner[1], g.outer[0], g.outer[1] });
         const double d = vec2_distance(x, xy(g.centre)); // m
         if (d > exit_gate_side_only)
             return;
@@ -157,9 +159,12 @@ void exit_gate(swoop& s, crossing_direction dir)
             s.carve_direction = static_cast<uint8_t>(side);
             s.exit_gate = k;
             s.exit_gate_xpos = x[0];
-            s.exit_gate_time = static_cast<uint64_t>(swoop_whole_ms(
-                interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time), a[1], b[1], x[1]), t[k].time));
-            s.exit_gate_speed = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), a[1], b[1], x[1]);
+            s.exit_gate_time = static_cast<uint64_t>(
+                swoop_whole_ms(interpolate(static_cast<double>(t[k].time), static_cast<double>(t[k + 1].time),
+                                   a[1], b[1], x[1]),
+                    t[k].time));
+            s.exit_gate_speed
+                = interpolate(horizontal_speed(t[k]), horizontal_speed(t[k + 1]), a[1], b[1], x[1]);
             return;
         }
     }

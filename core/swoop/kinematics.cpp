@@ -32,7 +32,7 @@ enum class turn_direction { none, right, left };
 
 void acceleration(std::vector<gps_point>& track, uint32_t n)
 {
-    track[0].acc_local = {0, 0, 0};
+    track[0].acc_local = { 0, 0, 0 };
     for (uint32_t i = 1; i < n; i++) {
         const uint32_t dt = time_step(track, i); // ms
         if (dt == 0) {
@@ -51,7 +51,7 @@ void dive_angle_and_heading(std::vector<gps_point>& track, uint32_t n)
     for (uint32_t i = 0; i < n; i++) {
         gps_point& p = track[i];
         const double h = horizontal_speed(p); // m/s
-        const double vz = p.vel_local[2];     // m/s, up positive
+        const double vz = p.vel_local[2]; // m/s, up positive
         if (h != 0)
             p.dive_angle = std::atan(-vz / h) * 180 / pi;
         else if (vz != 0)
@@ -70,7 +70,7 @@ void turn_angle(std::vector<gps_point>& track, uint32_t n)
 {
     track[0].turn_angle = 0;
     turn_direction established = turn_direction::none; // last definite turn direction
-    uint32_t run = 0;                                  // first sample of the repair run, 0 = none
+    uint32_t run = 0; // first sample of the repair run, 0 = none
     for (uint32_t i = 1; i < n; i++) {
         double e = track[i].heading - track[i - 1].heading; // degrees
         if (e > 180)
@@ -81,10 +81,10 @@ void turn_angle(std::vector<gps_point>& track, uint32_t n)
 
         const bool steep = track[i].dive_angle > 60 && -track[i].vel_local[2] * mph_per_mps > 60;
         const turn_direction step = e > 2 ? turn_direction::right
-                                  : e < -2 ? turn_direction::left
-                                           : turn_direction::none;
+            : e < -2                      ? turn_direction::left
+                                          : turn_direction::none;
         const bool flip = (established == turn_direction::right && step == turn_direction::left)
-                       || (established == turn_direction::left && step == turn_direction::right);
+            || (established == turn_direction::left && step == turn_direction::right);
 
         if (run != 0) {
             const double length = vec2_distance(track[i].pos_local, track[run].pos_local); // metres

@@ -6,8 +6,8 @@
 // Thresholds are stated in feet and mph and compared against converted
 // values: heights are pos_local z in feet above the gate, speeds in mph.
 
-#include "core/swoop/bottom_search.h"
 #include "core/geometry/units.h"
+#include "core/swoop/bottom_search.h"
 #include "core/swoop/swoop_stages.h"
 
 #include <algorithm>
@@ -20,11 +20,22 @@
 
 namespace {
 
-
-double height_ft(const gps_point& p) { return p.pos_local[2] * feet_per_metre; }     // ft above the gate
-double descent_mph(const gps_point& p) { return -p.vel_local[2] * mph_per_mps; }    // mph, + = down
-double vert_acc(const gps_point& p) { return p.acc_local[2]; }                      // m/s^2, - = speeding up downward
-double altitude(const gps_point& p) { return p.pos_wgs84[2]; }                      // m, GPS altitude
+double height_ft(const gps_point& p)
+{
+    return p.pos_local[2] * feet_per_metre;
+} // ft above the gate
+double descent_mph(const gps_point& p)
+{
+    return -p.vel_local[2] * mph_per_mps;
+} // mph, + = down
+double vert_acc(const gps_point& p)
+{
+    return p.acc_local[2];
+} // m/s^2, - = speeding up downward
+double altitude(const gps_point& p)
+{
+    return p.pos_wgs84[2];
+} // m, GPS altitude
 
 // Absolute difference of two headings in degrees, folded into 0..180.
 double heading_difference(double a, double b)
@@ -71,7 +82,7 @@ uint32_t detect_plane_exit(const swoop& s)
 
         // The 1500 ms window: no upward or implausible acceleration, mean over 12 mph/s.
         bool passed = false;
-        double sum = 0;  // mph per second
+        double sum = 0; // mph per second
         uint32_t count = 0;
         for (uint32_t j = k; j < n; ++j) {
             const double a = -vert_acc(t[j]) * mph_per_mps;
@@ -172,8 +183,8 @@ void detect_top_of_turn(swoop& s, const char** err)
     if (descent_mph(t[c]) >= 15) {
         // Still descending fast: look further back for where the descent built
         // up, unless the pilot was turning hard or 500 ft have gone by.
-        double span = 0;     // ft
-        double buildup = 0;  // mph
+        double span = 0; // ft
+        double buildup = 0; // mph
         for (uint32_t e = c; e > p; --e) {
             span += height_ft(t[e - 1]) - height_ft(t[e]);
             if (vert_acc(t[e]) < 0)
@@ -221,7 +232,8 @@ void detect_stop(swoop& s, const char** err)
     const double swoop_heading = t[w].heading; // degrees
 
     for (uint32_t i = w; i < s.track_len; ++i) {
-        if (horizontal_speed(t[i]) * mph_per_mps < 2 || heading_difference(t[i].heading, swoop_heading) > 45) {
+        if (horizontal_speed(t[i]) * mph_per_mps < 2
+            || heading_difference(t[i].heading, swoop_heading) > 45) {
             s.stop = i;
             return;
         }
@@ -421,7 +433,7 @@ void swoop_frame_from_swoop(swoop& s, frame_matrix* matrix, const char** err)
     swoop_bottom_search(t, n, static_cast<uint32_t>(dive), landing, &b, &bottom_time);
 
     // 6. Origin under the bottom at ground altitude; x toward the landing point.
-    vec3 origin{t[b].pos_wgs84[0], t[b].pos_wgs84[1], ground};
+    vec3 origin { t[b].pos_wgs84[0], t[b].pos_wgs84[1], ground };
     if (b + 1 < n) {
         const double t0 = static_cast<double>(t[b].time);
         const double t1 = static_cast<double>(t[b + 1].time);
@@ -429,8 +441,8 @@ void swoop_frame_from_swoop(swoop& s, frame_matrix* matrix, const char** err)
         origin[0] = interpolate(t[b].pos_wgs84[0], t[b + 1].pos_wgs84[0], t0, t1, at);
         origin[1] = interpolate(t[b].pos_wgs84[1], t[b + 1].pos_wgs84[1], t0, t1, at);
     }
-    const vec3 landed{t[landing].pos_wgs84[0], t[landing].pos_wgs84[1], ground};
-    const vec3 above{origin[0], origin[1], ground + 100};
+    const vec3 landed { t[landing].pos_wgs84[0], t[landing].pos_wgs84[1], ground };
+    const vec3 above { origin[0], origin[1], ground + 100 };
     const vec3 origin_ecef = wgs84_to_ecef(origin);
     vec3 rows[3];
     frame_from_points(wgs84_to_ecef(above), origin_ecef, wgs84_to_ecef(landed), rows);

@@ -24,7 +24,7 @@ std::unique_ptr<gps_point> swoop_point_at(const swoop& s, int64_t offset)
     // The sum is unsigned: a negative offset wraps, and so does one that
     // runs past the 64-bit range.
     const uint64_t start = static_cast<uint64_t>(track[top].time); // ms
-    const uint64_t t = start + static_cast<uint64_t>(offset);       // ms
+    const uint64_t t = start + static_cast<uint64_t>(offset); // ms
     if (t < start || t > static_cast<uint64_t>(track[stop].time))
         return nullptr;
 

@@ -16,14 +16,14 @@
 namespace {
 
 struct units {
-    const char* length;    // "ft" or "m"
-    double length_factor;  // per metre
-    const char* speed;     // "mph" or "km/h"
-    double speed_factor;   // per m/s
+    const char* length; // "ft" or "m"
+    double length_factor; // per metre
+    const char* speed; // "mph" or "km/h"
+    double speed_factor; // per m/s
 };
 
-constexpr units imperial{"ft", feet_per_metre, "mph", mph_per_mps};
-constexpr units metric_units{"m", 1, "km/h", kmh_per_mps};
+constexpr units imperial { "ft", feet_per_metre, "mph", mph_per_mps };
+constexpr units metric_units { "m", 1, "km/h", kmh_per_mps };
 
 // A short field of at most 5 characters; longer output is cut.
 struct short_field {
@@ -32,7 +32,7 @@ struct short_field {
 
 short_field dashes(const char* d)
 {
-    short_field f{};
+    short_field f {};
     std::snprintf(f.text, sizeof f.text, "%s", d);
     return f;
 }
@@ -43,7 +43,7 @@ short_field number(const char* format, double v, const char* missing)
 {
     if (!std::isfinite(v))
         return dashes(missing);
-    short_field f{};
+    short_field f {};
     std::snprintf(f.text, sizeof f.text, format, v);
     return f;
 }
@@ -77,9 +77,9 @@ double unsigned_zero(double v)
 void position_line(strbuf& sb, const char* label, const gps_point& p, const units& u)
 {
     strbuf_printf(sb, "%s%s %s AGL, %s %s back, %s %s offset", label,
-                  fixed("%4.0f", 4, p.pos_local[2] * u.length_factor).c_str(), u.length,
-                  fixed("%4.0f", 4, -p.pos_local[0] * u.length_factor).c_str(), u.length,
-                  fixed("%4.0f", 4, -p.pos_local[1] * u.length_factor).c_str(), u.length);
+        fixed("%4.0f", 4, p.pos_local[2] * u.length_factor).c_str(), u.length,
+        fixed("%4.0f", 4, -p.pos_local[0] * u.length_factor).c_str(), u.length,
+        fixed("%4.0f", 4, -p.pos_local[1] * u.length_factor).c_str(), u.length);
 }
 
 void speed_tail(strbuf& sb, double mps, const units& u)
@@ -101,13 +101,17 @@ std::string swoop_report(const swoop& s, bool metric, const char** err)
     auto sample = [&](uint32_t i) -> const gps_point& { return t[i < s.track_len ? i : 0]; };
 
     const short_field exit_height = s.plane_exit != 0
-        ? number("%5.0f", sample(s.plane_exit).pos_local[2] * u.length_factor, "-----") : dashes("-----");
+        ? number("%5.0f", sample(s.plane_exit).pos_local[2] * u.length_factor, "-----")
+        : dashes("-----");
     const short_field entry_speed = s.entry_gate_speed != 0
-        ? number("%.1f", s.entry_gate_speed * u.speed_factor, "----") : dashes("----");
+        ? number("%.1f", s.entry_gate_speed * u.speed_factor, "----")
+        : dashes("----");
     const short_field course_time = s.exit_gate_time != 0
-        ? number("%.2f", seconds_between(s.exit_gate_time, s.entry_gate_time), "----") : dashes("----");
+        ? number("%.2f", seconds_between(s.exit_gate_time, s.entry_gate_time), "----")
+        : dashes("----");
     const short_field exit_speed = s.exit_gate_speed != 0
-        ? number("%.1f", s.exit_gate_speed * u.speed_factor, "----") : dashes("----");
+        ? number("%.1f", s.exit_gate_speed * u.speed_factor, "----")
+        : dashes("----");
 
     const char* sb_err = nullptr;
     strbuf sb;
@@ -137,26 +141,30 @@ std::string swoop_report(const swoop& s, bool metric, const char** err)
     position_line(sb, "started rollout:      ", roll, u);
     speed_tail(sb, -roll.vel_local[2], u);
     strbuf_printf(sb, "finished rollout:     %s %s AGL, %s %s back, %s %s offset\n",
-                  fixed("%4.0f", 4, s.bottom_zpos * lf).c_str(), u.length,
-                  fixed("%4.0f", 4, unsigned_zero(-s.bottom_xpos * lf)).c_str(), u.length,
-                  fixed("%4.0f", 4, unsigned_zero(-s.bottom_ypos * lf)).c_str(), u.length);
+        fixed("%4.0f", 4, s.bottom_zpos * lf).c_str(), u.length,
+        fixed("%4.0f", 4, unsigned_zero(-s.bottom_xpos * lf)).c_str(), u.length,
+        fixed("%4.0f", 4, unsigned_zero(-s.bottom_ypos * lf)).c_str(), u.length);
     position_line(sb, "max total speed:      ", total, u);
     speed_tail(sb, total_speed(total), u);
     position_line(sb, "max horizontal speed: ", horz, u);
     speed_tail(sb, horizontal_speed(horz), u);
     strbuf_printf(sb, "\n");
-    strbuf_printf(sb, "degrees of rotation:      %s deg (%s)\n", fixed("%4.0f", 4, std::fabs(s.turn_degrees)).c_str(),
-                  s.turn_degrees >= 0 ? "right-hand" : "left-hand");
+    strbuf_printf(sb, "degrees of rotation:      %s deg (%s)\n",
+        fixed("%4.0f", 4, std::fabs(s.turn_degrees)).c_str(),
+        s.turn_degrees >= 0 ? "right-hand" : "left-hand");
     strbuf_printf(sb, "time to execute turn:    %5.2f sec\n",
-                  seconds_between(static_cast<uint64_t>(roll.time), static_cast<uint64_t>(top.time)));
+        seconds_between(static_cast<uint64_t>(roll.time), static_cast<uint64_t>(top.time)));
     strbuf_printf(sb, "time during rollout:     %5.2f sec\n",
-                  seconds_between(s.bottom_time, static_cast<uint64_t>(roll.time)));
-    strbuf_printf(sb, "time aloft during swoop: %5.2f sec\n", seconds_between(s.touchdown_time, s.bottom_time));
+        seconds_between(s.bottom_time, static_cast<uint64_t>(roll.time)));
+    strbuf_printf(
+        sb, "time aloft during swoop: %5.2f sec\n", seconds_between(s.touchdown_time, s.bottom_time));
     strbuf_printf(sb, "\n");
     strbuf_printf(sb, "entry gate speed:      %s %s\n", entry_speed.text, u.speed);
-    strbuf_printf(sb, "distance to stop:      %s %s\n", fixed("%.0f", 4, stop.pos_local[0] * lf).c_str(), u.length);
-    strbuf_printf(sb, "touchdown estimate:    %s %s (%s %s)\n", fixed("%.0f", 4, s.touchdown_distance * lf).c_str(),
-                  u.length, fixed("%.1f", 4, s.touchdown_speed * u.speed_factor).c_str(), u.speed);
+    strbuf_printf(
+        sb, "distance to stop:      %s %s\n", fixed("%.0f", 4, stop.pos_local[0] * lf).c_str(), u.length);
+    strbuf_printf(sb, "touchdown estimate:    %s %s (%s %s)\n",
+        fixed("%.0f", 4, s.touchdown_distance * lf).c_str(), u.length,
+        fixed("%.1f", 4, s.touchdown_speed * u.speed_factor).c_str(), u.speed);
     strbuf_printf(sb, "speed carve time:      %s sec (%s %s)\n", course_time.text, exit_speed.text, u.speed);
 
     if (sb_err) {

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr double gate_range = 1000;        // m, the swoop must come this close to the gate origin
+constexpr double gate_range = 1000; // m, the swoop must come this close to the gate origin
 
 // The swoop must pass within 1000 m of the frame origin somewhere; a frame
 // from another field is recognised by its distance.
@@ -31,7 +31,7 @@ void gate_location_check(const swoop& s, const char** err)
             return;
     }
     *err = errmsg("invalid gate location (%0.1f miles between gate and swoop)",
-                  closest * feet_per_metre / feet_per_mile);
+        closest * feet_per_metre / feet_per_mile);
 }
 
 // One pass of the analysis in the current matrix. A stage that sets the
@@ -112,8 +112,7 @@ double swoop_course_turn(const swoop& s)
     return angle;
 }
 
-void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta,
-                   const char** err)
+void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta, const char** err)
 {
     *err = nullptr;
     if (s.track_len == 0 || s.track.size() < s.track_len) {

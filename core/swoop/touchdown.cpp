@@ -13,7 +13,10 @@ namespace {
 
 constexpr double standing_circle = 75; // ft around the stop
 
-double x_of(const gps_point& p) { return p.pos_local[0]; } // m along the course
+double x_of(const gps_point& p)
+{
+    return p.pos_local[0];
+} // m along the course
 
 // Touchdown at a given time after the entry gate.
 void touchdown_from_time_aloft(swoop& s, const char** err)
@@ -50,7 +53,7 @@ void touchdown_from_track_end(swoop& s)
         ++j;
 
     if (s.stop + 1 < n && j == n) {
-        const double d = x_of(stop);     // m
+        const double d = x_of(stop); // m
         const double e = x_of(t[n - 1]); // m
         if ((d > 0 && e > 0 && d > e) || (d < 0 && e < 0 && d < e)) {
             for (uint32_t c = s.stop - 1; c > s.bottom_of_turn && c < n; --c) {
@@ -58,9 +61,12 @@ void touchdown_from_track_end(swoop& s)
                 if (d > 0 ? x < e : x > e) {
                     const double x1 = x_of(t[c + 1]);
                     s.touchdown_distance = e;
-                    s.touchdown_time = static_cast<uint64_t>(swoop_whole_ms(
-                        interpolate(static_cast<double>(t[c].time), static_cast<double>(t[c + 1].time), x, x1, e), t[c].time));
-                    s.touchdown_speed = interpolate(horizontal_speed(t[c]), horizontal_speed(t[c + 1]), x, x1, e);
+                    s.touchdown_time = static_cast<uint64_t>(
+                        swoop_whole_ms(interpolate(static_cast<double>(t[c].time),
+                                           static_cast<double>(t[c + 1].time), x, x1, e),
+                            t[c].time));
+                    s.touchdown_speed
+                        = interpolate(horizontal_speed(t[c]), horizontal_speed(t[c + 1]), x, x1, e);
                     return;
                 }
             }

@@ -19,9 +19,9 @@ const char* errmsg(const char* format, ...) __attribute__((format(printf, 1, 2))
 // size doubles until it does. Failures while appending are reported through
 // err, and the earlier text stays intact.
 struct strbuf {
-    std::vector<char> buf;     // the text, always zero-terminated; buf.size() == size
-    uint32_t len = 0;          // characters in use
-    uint32_t size = 0;         // bytes allocated, never 0 once created
+    std::vector<char> buf; // the text, always zero-terminated; buf.size() == size
+    uint32_t len = 0; // characters in use
+    uint32_t size = 0; // bytes allocated, never 0 once created
     const char** err = nullptr; // error out-parameter of the operation that owns the buffer
 };
 

@@ -14,7 +14,7 @@ gps_point* gps_track_append(gps_track& track, const char** err)
             return nullptr;
         }
         try {
-            track.gps_points.resize(capacity, gps_point{});
+            track.gps_points.resize(capacity, gps_point {});
         } catch (const std::bad_alloc&) {
             *err = errmsg("failed to realloc gps_points");
             return nullptr;

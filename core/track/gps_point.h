@@ -8,25 +8,25 @@
 
 struct gps_point {
     // Raw fields, read from the logger file (and stored in containers).
-    int64_t time;      // ms: seconds since the epoch x 1000 + ms; the logger's UTC clock taken as local time
-    vec3 pos_wgs84;    // latitude (deg, north +), longitude (deg, east +), height hMSL (m)
-    vec3 vel_ltp;      // velocity north, east, down (m/s)
-    float hacc;        // horizontal accuracy estimate (m)
-    float vacc;        // vertical accuracy estimate (m)
-    float sacc;        // speed accuracy estimate (m/s)
-    uint8_t gpsfix;    // fix type; 0 when the file has no gpsFix column
-    uint8_t numsv;     // number of satellites used
+    int64_t time; // ms: seconds since the epoch x 1000 + ms; the logger's UTC clock taken as local time
+    vec3 pos_wgs84; // latitude (deg, north +), longitude (deg, east +), height hMSL (m)
+    vec3 vel_ltp; // velocity north, east, down (m/s)
+    float hacc; // horizontal accuracy estimate (m)
+    float vacc; // vertical accuracy estimate (m)
+    float sacc; // speed accuracy estimate (m/s)
+    uint8_t gpsfix; // fix type; 0 when the file has no gpsFix column
+    uint8_t numsv; // number of satellites used
 
     // Derived fields, filled by the geometry and the swoop analysis.
-    vec3 pos_ecef;     // ECEF position (m)
-    vec3 pos_local;    // local course frame position (m): x along the course, y left, z up
-    vec3 vel_ecef;     // ECEF velocity (m/s)
-    vec3 vel_local;    // local course frame velocity (m/s)
-    vec3 acc_local;    // local course frame acceleration (m/s^2)
+    vec3 pos_ecef; // ECEF position (m)
+    vec3 pos_local; // local course frame position (m): x along the course, y left, z up
+    vec3 vel_ecef; // ECEF velocity (m/s)
+    vec3 vel_local; // local course frame velocity (m/s)
+    vec3 acc_local; // local course frame acceleration (m/s^2)
     double dive_angle; // degrees below the horizontal, positive descending
-    double heading;    // degrees, 0 to below 360, clockwise from local +x
+    double heading; // degrees, 0 to below 360, clockwise from local +x
     double turn_angle; // degrees of heading change since the previous sample
-    double turn_rate;  // degrees per second
+    double turn_rate; // degrees per second
 };
 
 // The array a text reader grows. gps_points.size() is the allocated capacity;

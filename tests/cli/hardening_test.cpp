@@ -18,7 +18,7 @@ namespace {
 // number. `lat` is the column of the latitude.
 std::string spoiled(std::string text, size_t first, size_t lat)
 {
-    const char* values[] = {"nan", "inf", "-1e999", "-nan", "Infinity"};
+    const char* values[] = { "nan", "inf", "-1e999", "-nan", "Infinity" };
     size_t row = 0, n = 0;
     for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1, ++row) {
         if (row < first || (row - first) % 40 != 0)
@@ -59,14 +59,15 @@ TEST(cli_hardening, non_numbers_in_both_logs_leave_every_output_well_formed)
     write_file(dir.file("walk.csv"), spoiled(format_track(walk.samples, sim_dialect::field_names), 2, 1));
     write_file(dir.file("swoop.csv"), spoiled(format_track(swoop.samples, sim_dialect::records), 7, 2));
 
-    const auto r = run_program(test_support::cli_path(), {"-p", "-d", "-g", "walk.csv", "swoop.csv"}, dir.path());
+    const auto r
+        = run_program(test_support::cli_path(), { "-p", "-d", "-g", "walk.csv", "swoop.csv" }, dir.path());
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 
     const std::string report = read_file(dir.file("swoop.txt"));
     EXPECT_EQ(count_lines(report), 17);
     EXPECT_FALSE(holds_non_number(report)) << report;
     EXPECT_NE(report.find("right-hand"), std::string::npos);
-    for (const char* name : {"walk.kml", "swoop.kml", "walk.txt", "matrix.txt", "coord.txt"}) {
+    for (const char* name : { "walk.kml", "swoop.kml", "walk.txt", "matrix.txt", "coord.txt" }) {
         const std::string text = read_file(dir.file(name));
         EXPECT_FALSE(text.empty()) << name;
         EXPECT_FALSE(holds_non_number(text)) << name;
@@ -74,7 +75,7 @@ TEST(cli_hardening, non_numbers_in_both_logs_leave_every_output_well_formed)
     EXPECT_EQ(read_file(dir.file("swoop.pdf")).substr(0, 5), "%PDF-");
 
     // The debug containers read back as the logs they came from.
-    const auto again = run_program(test_support::cli_path(), {"swoop.skm"}, dir.path());
+    const auto again = run_program(test_support::cli_path(), { "swoop.skm" }, dir.path());
     ASSERT_EQ(again.status, 0) << again.out;
     EXPECT_EQ(read_file(dir.file("swoop.txt")), report);
 }
@@ -87,8 +88,8 @@ TEST(cli_hardening, wild_values_still_give_the_plot_document)
     const sim_walk walk = generate_walk(walk_options {});
     write_file(dir.file("walk.csv"), format_track(walk.samples, sim_dialect::field_names));
     write_file(dir.file("wild.skm"),
-               read_file(test_support::data_file("quirks/container-wild-values-for-fixed-plot-steps.skm")));
-    const auto r = run_program(test_support::cli_path(), {"-g", "walk.csv", "wild.skm"}, dir.path());
+        read_file(test_support::data_file("quirks/container-wild-values-for-fixed-plot-steps.skm")));
+    const auto r = run_program(test_support::cli_path(), { "-g", "walk.csv", "wild.skm" }, dir.path());
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(count_lines(read_file(dir.file("wild.txt"))), 17);
     EXPECT_EQ(read_file(dir.file("wild.pdf")).substr(0, 5), "%PDF-");

@@ -12,16 +12,16 @@ namespace {
 
 gps_point sample(double lat, double lon, double h, int64_t time = 0)
 {
-    gps_point p{};
+    gps_point p {};
     p.time = time;
-    p.pos_wgs84 = {lat, lon, h};
+    p.pos_wgs84 = { lat, lon, h };
     return p;
 }
 
 // 2019-07-14T16:02:31.400Z read as local time.
 int64_t logger_time(int year, int mon, int day, int hour, int min, int sec, int ms)
 {
-    std::tm tm{};
+    std::tm tm {};
     tm.tm_year = year - 1900;
     tm.tm_mon = mon - 1;
     tm.tm_mday = day;
@@ -32,28 +32,28 @@ int64_t logger_time(int year, int mon, int day, int hour, int min, int sec, int 
     return platform_mktime(&tm) * 1000 + ms;
 }
 
-const char* const expected_three =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
-    "  <Document>\n"
-    "    <Placemark>\n"
-    "      <name>Jul14 16:02</name>\n"
-    "      <Style>\n"
-    "        <LineStyle> <color>7f0000ff</color> <width>1</width> </LineStyle>\n"
-    "        <PolyStyle> <color>7f00ff00</color> </PolyStyle>\n"
-    "      </Style>\n"
-    "      <LineString>\n"
-    "        <altitudeMode>absolute</altitudeMode>\n"
-    "        <extrude>1</extrude>\n"
-    "        <coordinates>\n"
-    "          8.7654321,47.1234567,456.789\n"
-    "          -0.0000001,-33.0000000,-12.500\n"
-    "          179.9999999,0.5000000,0.000\n"
-    "        </coordinates>\n"
-    "      </LineString>\n"
-    "    </Placemark>\n"
-    "  </Document>\n"
-    "</kml>\n";
+const char* const expected_three
+    = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+      "  <Document>\n"
+      "    <Placemark>\n"
+      "      <name>Jul14 16:02</name>\n"
+      "      <Style>\n"
+      "        <LineStyle> <color>7f0000ff</color> <width>1</width> </LineStyle>\n"
+      "        <PolyStyle> <color>7f00ff00</color> </PolyStyle>\n"
+      "      </Style>\n"
+      "      <LineString>\n"
+      "        <altitudeMode>absolute</altitudeMode>\n"
+      "        <extrude>1</extrude>\n"
+      "        <coordinates>\n"
+      "          8.7654321,47.1234567,456.789\n"
+      "          -0.0000001,-33.0000000,-12.500\n"
+      "          179.9999999,0.5000000,0.000\n"
+      "        </coordinates>\n"
+      "      </LineString>\n"
+      "    </Placemark>\n"
+      "  </Document>\n"
+      "</kml>\n";
 
 } // namespace
 
@@ -61,9 +61,8 @@ TEST(kml_write, three_samples_give_the_exact_document)
 {
     test_support::temp_dir dir;
     int64_t t = logger_time(2019, 7, 14, 16, 2, 31, 400);
-    std::vector<gps_point> track = {sample(47.1234567, 8.7654321, 456.789, t),
-                                    sample(-33, -0.0000001, -12.5, t + 200),
-                                    sample(0.5, 179.9999999, 0, t + 400)};
+    std::vector<gps_point> track = { sample(47.1234567, 8.7654321, 456.789, t),
+        sample(-33, -0.0000001, -12.5, t + 200), sample(0.5, 179.9999999, 0, t + 400) };
     const char* err = nullptr;
     std::string path = dir.file("swoop.kml");
     kml_write(path.c_str(), track.data(), 3, nullptr, &err);
@@ -76,8 +75,8 @@ TEST(kml_write, three_samples_give_the_exact_document)
 TEST(kml_write, markers_add_the_entry_gate_placemark)
 {
     test_support::temp_dir dir;
-    std::vector<gps_point> track = {sample(1, 2, 3), sample(1, 2, 3), sample(1, 2, 3)};
-    vec3 markers[2] = {{10.5, 20.25, 101.5}, {-10.5, -20.25, 99}};
+    std::vector<gps_point> track = { sample(1, 2, 3), sample(1, 2, 3), sample(1, 2, 3) };
+    vec3 markers[2] = { { 10.5, 20.25, 101.5 }, { -10.5, -20.25, 99 } };
     const char* err = nullptr;
     std::string path = dir.file("gate.kml");
     kml_write(path.c_str(), track.data(), 3, markers, &err);
@@ -96,7 +95,7 @@ TEST(kml_write, markers_add_the_entry_gate_placemark)
                        "      </LineString>\n"
                        "    </Placemark>\n"
                        "  </Document>\n"),
-              std::string::npos);
+        std::string::npos);
 }
 
 TEST(kml_write, zero_samples_still_name_the_track)
@@ -114,7 +113,7 @@ TEST(kml_write, zero_samples_still_name_the_track)
 
 TEST(kml_write, track_name_shows_the_logger_reading_in_any_zone)
 {
-    for (const char* zone : {"UTC", "America/New_York", "Asia/Kolkata", "Europe/Berlin"}) {
+    for (const char* zone : { "UTC", "America/New_York", "Asia/Kolkata", "Europe/Berlin" }) {
         test_support::scoped_tz tz(zone);
         char name[32];
         kml_track_name(logger_time(2019, 7, 14, 16, 2, 31, 400), name, sizeof name);

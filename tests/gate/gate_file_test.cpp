@@ -16,10 +16,8 @@ using test_support::write_file;
 
 namespace {
 
-const frame_matrix golden_matrix = {{{0.123456789012, -0.987654321, 0.5, -1234567.891234},
-                                     {-0.25, 0.75, -0.0000000004, 9876.5},
-                                     {0.6, 0.7, 0.8, -6378137.25},
-                                     {0, 0, 0, 1}}};
+const frame_matrix golden_matrix = { { { 0.123456789012, -0.987654321, 0.5, -1234567.891234 },
+    { -0.25, 0.75, -0.0000000004, 9876.5 }, { 0.6, 0.7, 0.8, -6378137.25 }, { 0, 0, 0, 1 } } };
 
 const std::string matrix_rows = "[ 0.1, 0.2, 0.3, 10.0]\n"
                                 "[ 0.4, 0.5, 0.6, 20.0]\n"
@@ -37,7 +35,7 @@ struct read_out {
 read_out read_gate(const std::string& path, const char* swoop = "swoop.csv")
 {
     read_out r;
-    r.pond.push_back({1, 2, 3}); // must be cleared on entry
+    r.pond.push_back({ 1, 2, 3 }); // must be cleared on entry
     gate_file_read(path.c_str(), swoop, &r.matrix, &r.pond, &r.theta, &r.err);
     return r;
 }
@@ -56,8 +54,8 @@ TEST(gate_file_write, matches_the_golden_file_and_copies_it_to_matrix_txt)
     temp_dir dir;
     scoped_cwd cwd(dir.path());
     // Five points: four plus the closing one, then the terminator.
-    std::vector<vec3> pond = {{1.26, 2.0, 0.4}, {-10.04, 3.5, 0}, {100, -200, 0}, {0.55, 0, 0},
-                              {1.26, 2.0, 0.4}, {0, 0, 0}};
+    std::vector<vec3> pond = { { 1.26, 2.0, 0.4 }, { -10.04, 3.5, 0 }, { 100, -200, 0 }, { 0.55, 0, 0 },
+        { 1.26, 2.0, 0.4 }, { 0, 0, 0 } };
     const char* err = nullptr;
     gate_file_write("walk.txt", golden_matrix, -12.345678912, pond, &err);
     ASSERT_EQ(err, nullptr) << err;
@@ -99,13 +97,13 @@ TEST(gate_file_write, pond_line_layout)
         return at == std::string::npos ? std::string("<none>") : text.substr(at + header.size());
     };
     // A terminator alone: the comment lines and no point line.
-    EXPECT_EQ(pond_text({{0, 0, 0}}), "");
+    EXPECT_EQ(pond_text({ { 0, 0, 0 } }), "");
     // Exactly four points: one full line, no extra line feed.
-    EXPECT_EQ(pond_text({{1, 1, 0}, {2, 2, 0}, {3, 3, 0}, {1, 1, 0}, {0, 0, 0}}),
-              "(   1.0,    1.0),  (   2.0,    2.0),  (   3.0,    3.0),  (   1.0,    1.0),\n");
+    EXPECT_EQ(pond_text({ { 1, 1, 0 }, { 2, 2, 0 }, { 3, 3, 0 }, { 1, 1, 0 }, { 0, 0, 0 } }),
+        "(   1.0,    1.0),  (   2.0,    2.0),  (   3.0,    3.0),  (   1.0,    1.0),\n");
     // A vertex at (0, 0) with a height still counts; only an all-zero point ends the pond.
-    EXPECT_EQ(pond_text({{0, 0, 0.5}, {2, 2, 0}, {0, 0, 0}, {7, 7, 0}}),
-              "(   0.0,    0.0),  (   2.0,    2.0),\n");
+    EXPECT_EQ(pond_text({ { 0, 0, 0.5 }, { 2, 2, 0 }, { 0, 0, 0 }, { 7, 7, 0 } }),
+        "(   0.0,    0.0),  (   2.0,    2.0),\n");
 }
 
 TEST(gate_file_write, failures_are_reported)
@@ -149,15 +147,14 @@ TEST(gate_file, round_trip_keeps_matrix_theta_and_pond)
 {
     temp_dir dir;
     scoped_cwd cwd(dir.path());
-    const frame_matrix m = {{{-0.412345678912, 0.876543210987, 0.2481632641, 2222.718281828},
-                             {-0.91, -0.39, 0.123456789123, -4321.0987654},
-                             {0.0312, 0.275, 0.96, -6367512.3456789},
-                             {0, 0, 0, 1}}};
+    const frame_matrix m = { { { -0.412345678912, 0.876543210987, 0.2481632641, 2222.718281828 },
+        { -0.91, -0.39, 0.123456789123, -4321.0987654 }, { 0.0312, 0.275, 0.96, -6367512.3456789 },
+        { 0, 0, 0, 1 } } };
     std::vector<vec3> pond;
     for (int k = 0; k < 37; ++k)
-        pond.push_back({30 * std::cos(k * 0.17) + 0.04, -22.5 * std::sin(k * 0.17) - 0.03, 1.7});
+        pond.push_back({ 30 * std::cos(k * 0.17) + 0.04, -22.5 * std::sin(k * 0.17) - 0.03, 1.7 });
     pond.push_back(pond.front());
-    pond.push_back({0, 0, 0});
+    pond.push_back({ 0, 0, 0 });
     const char* err = nullptr;
     gate_file_write("walk.txt", m, 17.123456789, pond, &err);
     ASSERT_EQ(err, nullptr) << err;
@@ -177,7 +174,7 @@ TEST(gate_file, round_trip_keeps_matrix_theta_and_pond)
         EXPECT_NEAR(r.pond[k][1], pond[k][1], 0.05 + 1e-6) << k;
         EXPECT_EQ(r.pond[k][2], 0.0); // heights are not kept
     }
-    EXPECT_EQ(r.pond.back(), (vec3{0, 0, 0}));
+    EXPECT_EQ(r.pond.back(), (vec3 { 0, 0, 0 }));
 }
 
 TEST(gate_file_read, line_kinds)
@@ -185,11 +182,12 @@ TEST(gate_file_read, line_kinds)
     temp_dir dir;
     // Comments, empty lines, a theta line, pond lines with one to four points,
     // extra blanks and a trailing comma.
-    read_out r = read_text(dir, "// comment\n\n" + matrix_rows +
-                                    "\ntheta =   -3.25\n"
-                                    "(1.1, 2.2)\n"
-                                    "(3.0,4.0),(5.0,  6.0),\n"
-                                    "(7, 8), (9, 10), (11, 12), (13, 14),  \n");
+    read_out r = read_text(dir,
+        "// comment\n\n" + matrix_rows
+            + "\ntheta =   -3.25\n"
+              "(1.1, 2.2)\n"
+              "(3.0,4.0),(5.0,  6.0),\n"
+              "(7, 8), (9, 10), (11, 12), (13, 14),  \n");
     ASSERT_EQ(r.err, nullptr) << r.message();
     ASSERT_TRUE(r.matrix);
     EXPECT_EQ((*r.matrix)[1][3], 20.0);
@@ -197,9 +195,9 @@ TEST(gate_file_read, line_kinds)
     EXPECT_EQ(r.theta, -3.25);
     ASSERT_EQ(r.pond.size(), 8u);
     // Pond numbers are read in single precision.
-    EXPECT_EQ(r.pond[0], (vec3{static_cast<double>(1.1f), static_cast<double>(2.2f), 0}));
-    EXPECT_EQ(r.pond[6], (vec3{13, 14, 0}));
-    EXPECT_EQ(r.pond[7], (vec3{0, 0, 0}));
+    EXPECT_EQ(r.pond[0], (vec3 { static_cast<double>(1.1f), static_cast<double>(2.2f), 0 }));
+    EXPECT_EQ(r.pond[6], (vec3 { 13, 14, 0 }));
+    EXPECT_EQ(r.pond[7], (vec3 { 0, 0, 0 }));
 
     // CR LF line ends are read like LF.
     std::string crlf = "// comment\r\n" + matrix_rows + "theta = 2.5\r\n(1, 2)\r\n";
@@ -221,20 +219,20 @@ TEST(gate_file_read, malformed_lines)
         std::string text;
         std::string message;
     } cases[] = {
-        {matrix_rows + "\r\n", invalid},                      // empty line with CR LF
-        {matrix_rows + "/ not a comment\n", invalid},
-        {matrix_rows + " (1, 2)\n", invalid},
-        {matrix_rows + "theta=1\n", invalid},
-        {"[1, 2, 3]\n" + matrix_rows, parse},                 // three numbers
-        {matrix_rows + "[0, 0, 0, 1]\n", parse},              // five rows
-        {matrix_rows.substr(0, matrix_rows.rfind('[')), parse}, // three rows
-        {"", parse},
-        {matrix_rows + "(1, 2), (3)\n", parse},               // odd count
-        {matrix_rows + "(x, y)\n", parse},
-        {matrix_rows + "theta = x\n", parse},
-        {matrix_rows + "2019\n", parse},                      // mapping without target
-        {matrix_rows + "2019 other.txt\n", parse},
-        {"* - nosuchfile.txt\n" + matrix_rows, "failed to open file: nosuchfile.txt"},
+        { matrix_rows + "\r\n", invalid }, // empty line with CR LF
+        { matrix_rows + "/ not a comment\n", invalid },
+        { matrix_rows + " (1, 2)\n", invalid },
+        { matrix_rows + "theta=1\n", invalid },
+        { "[1, 2, 3]\n" + matrix_rows, parse }, // three numbers
+        { matrix_rows + "[0, 0, 0, 1]\n", parse }, // five rows
+        { matrix_rows.substr(0, matrix_rows.rfind('[')), parse }, // three rows
+        { "", parse },
+        { matrix_rows + "(1, 2), (3)\n", parse }, // odd count
+        { matrix_rows + "(x, y)\n", parse },
+        { matrix_rows + "theta = x\n", parse },
+        { matrix_rows + "2019\n", parse }, // mapping without target
+        { matrix_rows + "2019 other.txt\n", parse },
+        { "* - nosuchfile.txt\n" + matrix_rows, "failed to open file: nosuchfile.txt" },
     };
     for (const bad_case& c : cases) {
         read_out r = read_text(dir, c.text);
@@ -252,10 +250,11 @@ TEST(gate_file_read, long_lines_are_read_in_pieces)
     temp_dir dir;
     // A comment of more than 99 characters: its second piece is a line of its own.
     std::string long_comment = "//" + std::string(120, '-') + "\n";
-    EXPECT_EQ(read_text(dir, long_comment + matrix_rows).message(), "invalid line in " + dir.file("gate.txt"));
+    EXPECT_EQ(
+        read_text(dir, long_comment + matrix_rows).message(), "invalid line in " + dir.file("gate.txt"));
     // Patterns and targets longer than the line piece stay inside their buffers.
     EXPECT_EQ(read_text(dir, std::string(300, '7') + " - x\n" + matrix_rows, "7").message(),
-              "failed to parse " + dir.file("gate.txt"));
+        "failed to parse " + dir.file("gate.txt"));
     read_out r = read_text(dir, "7 - " + std::string(300, 'a') + "\n" + matrix_rows, "7");
     EXPECT_EQ(r.message(), "failed to open file: " + std::string(95, 'a'));
 }
@@ -279,14 +278,14 @@ TEST(gate_file_read, mapping_lines)
     ASSERT_TRUE(r.matrix);
     EXPECT_EQ(r.theta, 7);
     ASSERT_EQ(r.pond.size(), 2u);
-    EXPECT_EQ(r.pond[0], (vec3{5, 6, 0}));
+    EXPECT_EQ(r.pond[0], (vec3 { 5, 6, 0 }));
 
     // Other swoops read on.
     r = read_text(dir, text, "2018-07-14-swoop.csv");
     ASSERT_EQ(r.err, nullptr) << r.message();
     EXPECT_EQ(r.theta, 3);
     ASSERT_EQ(r.pond.size(), 2u);
-    EXPECT_EQ(r.pond[0], (vec3{1, 2, 0}));
+    EXPECT_EQ(r.pond[0], (vec3 { 1, 2, 0 }));
 
     // "nogate" reached through a nested file.
     write_file(dir.file("none.txt"), "* - nogate\n");
@@ -319,7 +318,7 @@ TEST(gate_file_read, mapping_depth_is_limited)
     auto chain = [&](int hops) {
         for (int k = 0; k < hops; ++k)
             write_file(dir.file("c" + std::to_string(k) + ".txt"),
-                       "* - " + dir.file("c" + std::to_string(k + 1) + ".txt") + "\n");
+                "* - " + dir.file("c" + std::to_string(k + 1) + ".txt") + "\n");
         write_file(dir.file("c" + std::to_string(hops) + ".txt"), matrix_rows);
         return read_gate(dir.file("c0.txt"));
     };

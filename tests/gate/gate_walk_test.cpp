@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <cmath>
-#include <string>
 #include <numbers>
+#include <string>
 
 #include "core/gate/gate.h"
 #include "core/geometry/vector_math.h"
@@ -71,8 +71,10 @@ std::string shape(const std::string& log)
     return out;
 }
 
-
-double degrees(double radians) { return radians * 180 / pi; }
+double degrees(double radians)
+{
+    return radians * 180 / pi;
+}
 
 // Horizontal distance (m) from p to the closed polyline of a terminated outline.
 double distance_to_outline(const vec3& p, const std::vector<vec3>& outline)
@@ -89,27 +91,27 @@ double distance_to_outline(const vec3& p, const std::vector<vec3>& outline)
 
 TEST(gate_walk, frame_matches_the_course)
 {
-    for (bool clockwise : {false, true})
-        for (double rate : {5.0, 1.0})
-            for (bool exit_gate : {false, true}) {
+    for (bool clockwise : { false, true })
+        for (double rate : { 5.0, 1.0 })
+            for (bool exit_gate : { false, true }) {
                 walk_options o;
                 o.clockwise = clockwise;
                 o.rate = rate;
                 o.exit_gate = exit_gate;
                 o.seed = 11 + (clockwise ? 4 : 0) + (rate == 1.0 ? 2 : 0) + (exit_gate ? 1 : 0);
                 o.course.heading = clockwise ? 212 : 37;
-                SCOPED_TRACE(testing::Message() << "clockwise " << clockwise << ", " << rate << " Hz, exit gate "
-                                                << exit_gate);
+                SCOPED_TRACE(testing::Message()
+                    << "clockwise " << clockwise << ", " << rate << " Hz, exit gate " << exit_gate);
                 survey s = survey_walk(o, rate == 1.0 ? sim_dialect::records : sim_dialect::field_names);
                 ASSERT_EQ(s.err, nullptr) << s.err << "\n" << s.log;
                 ASSERT_TRUE(s.g);
 
-                vec3 origin = in_survey(s, {0, 0, 0});
+                vec3 origin = in_survey(s, { 0, 0, 0 });
                 EXPECT_LT(std::hypot(origin[0], origin[1]), 1.0) << origin[0] << ", " << origin[1];
-                vec3 ahead = in_survey(s, {100, 0, 0});
-                vec3 axis = {ahead[0] - origin[0], ahead[1] - origin[1], 0};
+                vec3 ahead = in_survey(s, { 100, 0, 0 });
+                vec3 axis = { ahead[0] - origin[0], ahead[1] - origin[1], 0 };
                 EXPECT_LT(std::fabs(degrees(std::atan2(axis[1], axis[0]))), 2.0);
-                vec3 up = in_survey(s, {0, 0, 100});
+                vec3 up = in_survey(s, { 0, 0, 100 });
                 EXPECT_GT(up[2] - origin[2], 99.9);
 
                 EXPECT_EQ(count_lines(s.log, "waypoint detected: "), exit_gate ? 6 : 5) << s.log;
@@ -129,8 +131,8 @@ TEST(gate_walk, frame_matches_the_course)
 
 TEST(gate_walk, exit_gate_displaced)
 {
-    const vec2 offsets[] = {{3, 0}, {0, 3}, {-2.1, 2.1}, {2.1, -2.1}};
-    for (bool right : {false, true})
+    const vec2 offsets[] = { { 3, 0 }, { 0, 3 }, { -2.1, 2.1 }, { 2.1, -2.1 } };
+    for (bool right : { false, true })
         for (const vec2& off : offsets) {
             walk_options o;
             o.exit_gate_right = right;
@@ -152,10 +154,11 @@ TEST(gate_walk, exit_gate_too_far_out_is_ignored)
     o.seed = 77;
     const vec3& n = generate_walk(o).truth.exit_gate_nominal;
     double len = std::hypot(n[0], n[1]);
-    o.exit_gate_offset = {10 * n[0] / len, 10 * n[1] / len};
+    o.exit_gate_offset = { 10 * n[0] / len, 10 * n[1] / len };
     survey s = survey_walk(o);
     ASSERT_EQ(s.err, nullptr) << s.err << "\n" << s.log;
-    EXPECT_NE(s.log.find("\nWARNING: exit gate location ignored (error too large)\ntheta = "), std::string::npos)
+    EXPECT_NE(
+        s.log.find("\nWARNING: exit gate location ignored (error too large)\ntheta = "), std::string::npos)
         << s.log;
     // Without a usable exit gate theta comes from entry-gate end B.
     const vec3& b = s.g->waypoints[1];
@@ -188,20 +191,22 @@ TEST(gate_walk, log_lines)
     survey s = survey_walk(o);
     ASSERT_EQ(s.err, nullptr) << s.err;
     std::string waypoint = "waypoint detected: # points, #ms interval, #.#m deviation\n";
-    EXPECT_EQ(shape(s.log), waypoint + waypoint + waypoint + waypoint + waypoint +
-                                "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
-                                "theta = #.# degrees\n")
+    EXPECT_EQ(shape(s.log),
+        waypoint + waypoint + waypoint + waypoint + waypoint
+            + "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
+              "theta = #.# degrees\n")
         << s.log;
 
     o.clockwise = true;
     o.exit_gate = true;
     s = survey_walk(o);
     ASSERT_EQ(s.err, nullptr) << s.err;
-    EXPECT_EQ(shape(s.log), waypoint + waypoint + waypoint + waypoint + waypoint + waypoint +
-                                "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
-                                "WARNING: clockwise pond walk detected\n"
-                                "exit gate location error (before, after) = (#.#m, #.#m)\n"
-                                "theta = #.# degrees\n")
+    EXPECT_EQ(shape(s.log),
+        waypoint + waypoint + waypoint + waypoint + waypoint + waypoint
+            + "average height: #.#m (#.#m, #.#m, #.#m, #.#m deviation)\n"
+              "WARNING: clockwise pond walk detected\n"
+              "exit gate location error (before, after) = (#.#m, #.#m)\n"
+              "theta = #.# degrees\n")
         << s.log;
     // The walk is kept with its local positions filled.
     EXPECT_EQ(s.g->track_len, s.walk.samples.size());

@@ -47,8 +47,7 @@ const sim_walk& walk()
 
 // The samples of the walk as the logger writes them, with `damage` applied
 // to each before writing; samples it returns false for are not written.
-template <class Damage>
-std::string walk_text(Damage damage)
+template <class Damage> std::string walk_text(Damage damage)
 {
     std::vector<gps_point> samples;
     for (size_t k = 0; k < walk().samples.size(); ++k) {
@@ -105,7 +104,7 @@ TEST(gate_quirks, rows_that_are_not_numbers_are_left_out_of_the_survey)
     ASSERT_EQ(clean.err, "");
     std::string text = walk_text([](size_t, gps_point&) { return true; });
     // Spoil one field in every 25th row, the first and the last among them.
-    const char* values[] = {"nan", "inf", "-1e999", "-nan"};
+    const char* values[] = { "nan", "inf", "-1e999", "-nan" };
     size_t row = 0, spoiled = 0;
     for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1, ++row) {
         if (row < 2 || (row - 2) % 25 != 0)
@@ -135,7 +134,8 @@ TEST(gate_quirks, files_too_short_to_survey_give_the_right_message)
     const std::string one = test_support::read_file(test_support::data_file("quirks/one-sample.csv"));
     EXPECT_EQ(open_text(one).err, "could not detect waypoint");
     EXPECT_EQ(open_text("").err, "missing field names");
-    EXPECT_EQ(open_text(walk_text([](size_t k, gps_point&) { return k < 30; })).err, "could not detect waypoint");
+    EXPECT_EQ(
+        open_text(walk_text([](size_t k, gps_point&) { return k < 30; })).err, "could not detect waypoint");
 }
 
 // A position that is not a number (the survey sees ECEF positions) makes
@@ -143,12 +143,12 @@ TEST(gate_quirks, files_too_short_to_survey_give_the_right_message)
 // of waiting for the distance to fall below 2 m for ever.
 TEST(gate_quirks, waypoint_search_passes_over_a_sample_without_a_position)
 {
-    const vec3 at = {3928000.0, 304500.0, 5003000.0};
+    const vec3 at = { 3928000.0, 304500.0, 5003000.0 };
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (int bad : {0, 10, 30, 99}) {
+    for (int bad : { 0, 10, 30, 99 }) {
         SCOPED_TRACE(bad);
         std::vector<gps_point> t = standing(at, 100); // 20 s
-        t[static_cast<size_t>(bad)].pos_ecef = {nan, nan, nan};
+        t[static_cast<size_t>(bad)].pos_ecef = { nan, nan, nan };
         strbuf log;
         const char* err = nullptr;
         ASSERT_TRUE(strbuf_new(log, &err));
@@ -159,7 +159,7 @@ TEST(gate_quirks, waypoint_search_passes_over_a_sample_without_a_position)
     }
     // A stop cut in two by such a sample, neither half long enough.
     std::vector<gps_point> t = standing(at, 70);
-    t[35].pos_ecef = {nan, nan, nan};
+    t[35].pos_ecef = { nan, nan, nan };
     strbuf log;
     const char* err = nullptr;
     ASSERT_TRUE(strbuf_new(log, &err));
@@ -176,12 +176,12 @@ TEST(gate_quirks, geometry_file_numbers_that_are_not_finite_fail_the_read)
         const char* name;
         std::string text;
     } cases[] = {
-        {"matrix nan", "[1, 0, 0, nan]\n[0, 1, 0, 20]\n[0, 0, 1, 30]\n[0, 0, 0, 1]\n"},
-        {"matrix inf", "[1, 0, 0, 10]\n[0, inf, 0, 20]\n[0, 0, 1, 30]\n[0, 0, 0, 1]\n"},
-        {"matrix 1e999", rows.substr(0, 42) + "[0, 0, 0, 1e999]\n"},
-        {"theta nan", rows + "theta = nan\n"},
-        {"pond inf", rows + "(1.0, 2.0),  (-inf, 3.0),\n"},
-        {"pond 1e999", rows + "(1e999, 2.0),\n"},
+        { "matrix nan", "[1, 0, 0, nan]\n[0, 1, 0, 20]\n[0, 0, 1, 30]\n[0, 0, 0, 1]\n" },
+        { "matrix inf", "[1, 0, 0, 10]\n[0, inf, 0, 20]\n[0, 0, 1, 30]\n[0, 0, 0, 1]\n" },
+        { "matrix 1e999", rows.substr(0, 42) + "[0, 0, 0, 1e999]\n" },
+        { "theta nan", rows + "theta = nan\n" },
+        { "pond inf", rows + "(1.0, 2.0),  (-inf, 3.0),\n" },
+        { "pond 1e999", rows + "(1e999, 2.0),\n" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -13,7 +13,8 @@ namespace plot_test {
 
 // Overhead, side view, dive speed, swoop speed, dive angle, accuracy, turn
 // rate, heading; the pond in the swoop's frame (empty = none).
-inline std::vector<std::unique_ptr<plot>> eight_plots(const swoop& s, const std::vector<vec3>& pond, bool metric)
+inline std::vector<std::unique_ptr<plot>> eight_plots(
+    const swoop& s, const std::vector<vec3>& pond, bool metric)
 {
     plot_set_plots built = plot_set_build(&s, pond, metric);
     return { std::make_move_iterator(built.begin()), std::make_move_iterator(built.end()) };

@@ -52,10 +52,14 @@ TEST(plot_hardening, own_step_gives_way_over_a_wild_span)
         plot_test::context_ptr cr(cairo_create(pdf.get()));
         const std::vector<vec3> no_pond;
         std::unique_ptr<plot> plots[8] = {
-            plot_overhead(s.get(), no_pond, false, false), plot_side_view(s.get(), false, false),
-            plot_dive_speed(s.get(), false, false),        plot_swoop_speed(s.get(), false),
-            plot_dive_angle(s.get(), false, false),        plot_gps_accuracy(s.get(), false, false),
-            plot_turn_rate(s.get(), false, false),         plot_heading(s.get(), false, false),
+            plot_overhead(s.get(), no_pond, false, false),
+            plot_side_view(s.get(), false, false),
+            plot_dive_speed(s.get(), false, false),
+            plot_swoop_speed(s.get(), false),
+            plot_dive_angle(s.get(), false, false),
+            plot_gps_accuracy(s.get(), false, false),
+            plot_turn_rate(s.get(), false, false),
+            plot_heading(s.get(), false, false),
         };
         for (int k = 0; k < 8; ++k) {
             plot_render(cr.get(), plots[k].get(), 1 + k % 4);
@@ -74,8 +78,8 @@ TEST(plot_hardening, own_step_holds_over_ordinary_spans)
     p->x_step = 50;
     p->y_step = 10;
     std::unique_ptr<series> s = series_new(2);
-    series_add_point(*s, {-4000, 0});
-    series_add_point(*s, {900, 95});
+    series_add_point(*s, { -4000, 0 });
+    series_add_point(*s, { 900, 95 });
     plot_add_series(*p, std::move(s));
     plot_test::canvas c(800, 600);
     const plot_layout l = plot_compute_layout(c.cr.get(), *p, 0);

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 #include <vector>
-#include <numbers>
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"

@@ -36,9 +36,11 @@ TEST(plot_set, layouts_place_every_plot_once_in_its_cell)
     const auto& four = plot_set_pages(4);
     ASSERT_EQ(four.size(), 2u);
     EXPECT_STREQ(four[0].name, "plots 1");
-    EXPECT_EQ(cells_of(four[0]), (std::vector<std::pair<int, int>> { { 0, 1 }, { 1, 3 }, { 2, 2 }, { 3, 4 } }));
+    EXPECT_EQ(
+        cells_of(four[0]), (std::vector<std::pair<int, int>> { { 0, 1 }, { 1, 3 }, { 2, 2 }, { 3, 4 } }));
     EXPECT_STREQ(four[1].name, "plots 2");
-    EXPECT_EQ(cells_of(four[1]), (std::vector<std::pair<int, int>> { { 4, 1 }, { 5, 3 }, { 6, 2 }, { 7, 4 } }));
+    EXPECT_EQ(
+        cells_of(four[1]), (std::vector<std::pair<int, int>> { { 4, 1 }, { 5, 3 }, { 6, 2 }, { 7, 4 } }));
 
     const auto& nine = plot_set_pages(9);
     ASSERT_EQ(nine.size(), 1u);
@@ -57,7 +59,8 @@ TEST(plot_set, layouts_place_every_plot_once_in_its_cell)
 TEST(plot_set, builds_overlays_and_marks_each_plot_in_index_order)
 {
     const char* err = nullptr;
-    std::unique_ptr<swoop> loaded = swoop_new((test_support::source_dir() + "/examples/swoop-270-right.csv").c_str(), &err);
+    std::unique_ptr<swoop> loaded
+        = swoop_new((test_support::source_dir() + "/examples/swoop-270-right.csv").c_str(), &err);
     ASSERT_TRUE(loaded) << err;
     swoop& s = *loaded;
     swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 #include <numbers>
+#include <string>
 
 #include "core/geometry/geodetic.h"
 #include "core/plot/plot_catalogue.h"

@@ -54,7 +54,8 @@ inline int blue(uint32_t c)
 }
 
 // A series of the given style and colour holding the points.
-inline std::unique_ptr<series> make_series(series_style style, uint32_t color, std::initializer_list<vec2> points)
+inline std::unique_ptr<series> make_series(
+    series_style style, uint32_t color, std::initializer_list<vec2> points)
 {
     auto s = series_new(2);
     s->style = style;

@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,7 +76,7 @@ std::string slurp_fd(int fd)
 } // namespace
 
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& cwd, const std::vector<std::string>& env)
+    const std::string& cwd, const std::vector<std::string>& env)
 {
     // Output goes to unlinked temporary files, so large outputs cannot block.
     char out_name[] = "/tmp/skimra-out-XXXXXX";
@@ -138,7 +138,8 @@ scoped_tz::~scoped_tz()
     tzset();
 }
 
-scoped_cwd::scoped_cwd(const std::string& dir) : old_(fs::current_path().string())
+scoped_cwd::scoped_cwd(const std::string& dir)
+    : old_(fs::current_path().string())
 {
     fs::current_path(dir);
 }

@@ -27,21 +27,33 @@ bool file_exists(const std::string& path);
 
 // Result of running a program.
 struct run_result {
-    std::string out;   // standard output
-    std::string err;   // standard error
-    int status = -1;   // exit status, -1 when it did not exit normally
+    std::string out; // standard output
+    std::string err; // standard error
+    int status = -1; // exit status, -1 when it did not exit normally
 };
 
 // Runs a program with arguments (argv[0] as given) in the folder cwd, with
 // TZ=UTC and the C locale unless env overrides them ("NAME=value" entries).
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& cwd = "", const std::vector<std::string>& env = {});
+    const std::string& cwd = "", const std::vector<std::string>& env = {});
 
 // The built skimra-cli, the source tree and tests/data.
-inline std::string cli_path() { return SKIMRA_CLI_PATH; }
-inline std::string source_dir() { return SKIMRA_SOURCE_DIR; }
-inline std::string data_dir() { return SKIMRA_TEST_DATA; }
-inline std::string data_file(const std::string& name) { return std::string(SKIMRA_TEST_DATA) + "/" + name; }
+inline std::string cli_path()
+{
+    return SKIMRA_CLI_PATH;
+}
+inline std::string source_dir()
+{
+    return SKIMRA_SOURCE_DIR;
+}
+inline std::string data_dir()
+{
+    return SKIMRA_TEST_DATA;
+}
+inline std::string data_file(const std::string& name)
+{
+    return std::string(SKIMRA_TEST_DATA) + "/" + name;
+}
 
 // Sets TZ for the lifetime of the object and restores the old value after.
 class scoped_tz {

@@ -62,7 +62,7 @@ void PrintTo(const turn_case& c, std::ostream* os)
     *os << c.degrees << (c.right ? " right" : " left") << ", seed " << c.seed;
 }
 
-class turn_acceptance : public testing::TestWithParam<turn_case> {};
+class turn_acceptance : public testing::TestWithParam<turn_case> { };
 
 TEST_P(turn_acceptance, direction_and_size_of_the_turn)
 {
@@ -78,20 +78,19 @@ TEST_P(turn_acceptance, direction_and_size_of_the_turn)
 }
 
 INSTANTIATE_TEST_SUITE_P(simulated, turn_acceptance,
-                         testing::Values(turn_case{90, true, 1}, turn_case{90, false, 2}, turn_case{270, true, 3},
-                                         turn_case{270, false, 4}, turn_case{450, true, 5},
-                                         turn_case{450, false, 6}, turn_case{630, true, 7},
-                                         turn_case{630, false, 8}, turn_case{180, true, 9},
-                                         turn_case{360, false, 10}),
-                         [](const testing::TestParamInfo<turn_case>& i) {
-                             return std::string(i.param.right ? "right_" : "left_") +
-                                    std::to_string(static_cast<int>(i.param.degrees));
-                         });
+    testing::Values(turn_case { 90, true, 1 }, turn_case { 90, false, 2 }, turn_case { 270, true, 3 },
+        turn_case { 270, false, 4 }, turn_case { 450, true, 5 }, turn_case { 450, false, 6 },
+        turn_case { 630, true, 7 }, turn_case { 630, false, 8 }, turn_case { 180, true, 9 },
+        turn_case { 360, false, 10 }),
+    [](const testing::TestParamInfo<turn_case>& i) {
+        return std::string(i.param.right ? "right_" : "left_")
+            + std::to_string(static_cast<int>(i.param.degrees));
+    });
 
 // --- the entry gate -----------------------------------------------------------------
 
 struct entry_case {
-    double y;  // m, where the run crosses the entry gate line
+    double y; // m, where the run crosses the entry gate line
     bool made; // within 15 m of the centre
     uint64_t seed;
 };
@@ -101,7 +100,7 @@ void PrintTo(const entry_case& c, std::ostream* os)
     *os << "y " << c.y << (c.made ? " made" : " missed") << ", seed " << c.seed;
 }
 
-class entry_acceptance : public testing::TestWithParam<entry_case> {};
+class entry_acceptance : public testing::TestWithParam<entry_case> { };
 
 TEST_P(entry_acceptance, crossing_time_speed_and_verdict)
 {
@@ -119,27 +118,26 @@ TEST_P(entry_acceptance, crossing_time_speed_and_verdict)
         return;
     }
     EXPECT_NEAR(static_cast<double>(s.entry_gate_time), static_cast<double>(sim.truth.entry_gate_time),
-                static_cast<double>(sample_period(o)));
+        static_cast<double>(sample_period(o)));
     EXPECT_NEAR(s.entry_gate_speed * mph, sim.truth.entry_gate_speed * mph, 1.0);
     EXPECT_NEAR(s.entry_gate_ypos, sim.truth.entry_gate_y, 1.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(simulated, entry_acceptance,
-                         testing::Values(entry_case{0, true, 11}, entry_case{10, true, 12},
-                                         entry_case{-10, true, 13}, entry_case{14, true, 14},
-                                         entry_case{-14, true, 15}, entry_case{20, false, 16},
-                                         entry_case{-20, false, 17}),
-                         [](const testing::TestParamInfo<entry_case>& i) {
-                             const int y = static_cast<int>(i.param.y);
-                             return (y < 0 ? "y_minus_" : "y_") + std::to_string(y < 0 ? -y : y);
-                         });
+    testing::Values(entry_case { 0, true, 11 }, entry_case { 10, true, 12 }, entry_case { -10, true, 13 },
+        entry_case { 14, true, 14 }, entry_case { -14, true, 15 }, entry_case { 20, false, 16 },
+        entry_case { -20, false, 17 }),
+    [](const testing::TestParamInfo<entry_case>& i) {
+        const int y = static_cast<int>(i.param.y);
+        return (y < 0 ? "y_minus_" : "y_") + std::to_string(y < 0 ? -y : y);
+    });
 
 // --- the speed course ----------------------------------------------------------------
 
 struct carve_case {
-    bool right;     // the course turns toward -y
-    double miss;    // m from the exit gate centre along its line, + toward the inner end
-    int verdict;    // 2 = exit gate made, 1 = side only, 0 = nothing
+    bool right; // the course turns toward -y
+    double miss; // m from the exit gate centre along its line, + toward the inner end
+    int verdict; // 2 = exit gate made, 1 = side only, 0 = nothing
 };
 
 void PrintTo(const carve_case& c, std::ostream* os)
@@ -147,7 +145,7 @@ void PrintTo(const carve_case& c, std::ostream* os)
     *os << (c.right ? "right" : "left") << " course, miss " << c.miss << ", verdict " << c.verdict;
 }
 
-class carve_acceptance : public testing::TestWithParam<carve_case> {};
+class carve_acceptance : public testing::TestWithParam<carve_case> { };
 
 TEST_P(carve_acceptance, exit_gate_verdict)
 {
@@ -169,7 +167,7 @@ TEST_P(carve_acceptance, exit_gate_verdict)
     carve_points(75, carve_radius, carve_width, &inner, &centre, &outer);
     const double side = c.right ? -1 : 1;
     const double len = std::hypot(outer[0] - inner[0], outer[1] - inner[1]);
-    const vec2 along{(outer[0] - inner[0]) / len, side * (outer[1] - inner[1]) / len};
+    const vec2 along { (outer[0] - inner[0]) / len, side * (outer[1] - inner[1]) / len };
     frame_matrix gate = sim.truth.course_matrix;
     gate[0][3] -= c.miss * along[0];
     gate[1][3] -= c.miss * along[1];
@@ -185,22 +183,20 @@ TEST_P(carve_acceptance, exit_gate_verdict)
 }
 
 INSTANTIATE_TEST_SUITE_P(simulated, carve_acceptance,
-                         testing::Values(carve_case{false, 0, 2}, carve_case{false, 5, 2}, carve_case{false, -5, 2},
-                                         carve_case{false, 15, 1}, carve_case{false, -15, 1},
-                                         carve_case{false, -25, 0}, carve_case{false, 25, 0},
-                                         carve_case{true, 0, 2},
-                                         carve_case{true, 5, 2}, carve_case{true, -5, 2}, carve_case{true, 15, 1},
-                                         carve_case{true, -15, 1}, carve_case{true, -25, 0},
-                                         carve_case{true, 25, 0}),
-                         [](const testing::TestParamInfo<carve_case>& i) {
-                             const int m = static_cast<int>(i.param.miss);
-                             return std::string(i.param.right ? "right_" : "left_") + (m < 0 ? "out_" : "in_") +
-                                    std::to_string(m < 0 ? -m : m);
-                         });
+    testing::Values(carve_case { false, 0, 2 }, carve_case { false, 5, 2 }, carve_case { false, -5, 2 },
+        carve_case { false, 15, 1 }, carve_case { false, -15, 1 }, carve_case { false, -25, 0 },
+        carve_case { false, 25, 0 }, carve_case { true, 0, 2 }, carve_case { true, 5, 2 },
+        carve_case { true, -5, 2 }, carve_case { true, 15, 1 }, carve_case { true, -15, 1 },
+        carve_case { true, -25, 0 }, carve_case { true, 25, 0 }),
+    [](const testing::TestParamInfo<carve_case>& i) {
+        const int m = static_cast<int>(i.param.miss);
+        return std::string(i.param.right ? "right_" : "left_") + (m < 0 ? "out_" : "in_")
+            + std::to_string(m < 0 ? -m : m);
+    });
 
 TEST(carve_acceptance_truth, exit_gate_time_speed_and_position)
 {
-    for (bool right : {false, true}) {
+    for (bool right : { false, true }) {
         swoop_options o;
         o.carve = true;
         o.carve_right = right;
@@ -214,7 +210,7 @@ TEST(carve_acceptance_truth, exit_gate_time_speed_and_position)
         // The second pass runs in the frame turned by theta: the run frame.
         EXPECT_EQ(s.matrix, sim.truth.run_matrix);
         EXPECT_NEAR(static_cast<double>(s.exit_gate_time), static_cast<double>(sim.truth.exit_gate_time),
-                    static_cast<double>(sample_period(o)));
+            static_cast<double>(sample_period(o)));
         EXPECT_NEAR(s.exit_gate_speed * mph, sim.truth.exit_gate_speed * mph, 1.0);
         EXPECT_NEAR(s.exit_gate_xpos, sim.truth.exit_gate_x, 1.5);
     }
@@ -224,7 +220,7 @@ TEST(carve_acceptance_truth, exit_gate_time_speed_and_position)
 
 TEST(reversed_acceptance, analysed_again_in_the_turned_frame)
 {
-    for (uint64_t seed : {31, 32}) {
+    for (uint64_t seed : { 31, 32 }) {
         swoop_options o;
         o.reverse = true;
         o.seed = seed;
@@ -236,7 +232,7 @@ TEST(reversed_acceptance, analysed_again_in_the_turned_frame)
         EXPECT_EQ(s.matrix, sim.truth.run_matrix);
         ASSERT_NE(s.entry_gate, 0u);
         EXPECT_NEAR(static_cast<double>(s.entry_gate_time), static_cast<double>(sim.truth.entry_gate_time),
-                    static_cast<double>(sample_period(o)));
+            static_cast<double>(sample_period(o)));
         EXPECT_NEAR(s.entry_gate_speed * mph, sim.truth.entry_gate_speed * mph, 1.0);
         EXPECT_EQ(s.turn_degrees > 0, o.right_turn);
         EXPECT_NEAR(s.turn_degrees, sim.truth.turn_degrees, 15);
@@ -246,7 +242,7 @@ TEST(reversed_acceptance, analysed_again_in_the_turned_frame)
 
 TEST(plane_exit_acceptance, exit_found_and_false_start_rejected)
 {
-    for (bool false_start : {false, true}) {
+    for (bool false_start : { false, true }) {
         swoop_options o;
         o.false_start = false_start;
         o.climb_start = false_start ? 0 : 800;
@@ -262,7 +258,7 @@ TEST(plane_exit_acceptance, exit_found_and_false_start_rejected)
 
 TEST(frame_from_swoop_acceptance, origin_at_the_bottom_and_landing_on_plus_x)
 {
-    for (uint64_t seed : {51, 52, 53}) {
+    for (uint64_t seed : { 51, 52, 53 }) {
         swoop_options o;
         o.seed = seed;
         o.right_turn = seed != 52;
@@ -286,7 +282,7 @@ TEST(frame_from_swoop_acceptance, origin_at_the_bottom_and_landing_on_plus_x)
 
 TEST(rate_acceptance, one_and_twenty_hertz_tracks_complete)
 {
-    for (double rate : {1.0, 20.0}) {
+    for (double rate : { 1.0, 20.0 }) {
         swoop_options o;
         o.rate = rate;
         o.seed = 61;

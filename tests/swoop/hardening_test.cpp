@@ -44,13 +44,14 @@ void analyse_every_way(swoop& s, const frame_matrix& course)
         frame_kind type;
         const frame_matrix* matrix;
         double theta;
-    } runs[] = {{frame_from_gate, &course, 0.0208}, {frame_from_swoop, nullptr, 0}, {frame_as_given, &course, 0}};
+    } runs[] = { { frame_from_gate, &course, 0.0208 }, { frame_from_swoop, nullptr, 0 },
+        { frame_as_given, &course, 0 } };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.type);
         const char* err = nullptr;
         swoop_analyse(s, run.type, run.matrix, run.theta, &err);
         const bool analysed = err == nullptr;
-        for (bool metric : {false, true}) {
+        for (bool metric : { false, true }) {
             err = nullptr;
             const std::string report = swoop_report(s, metric, &err);
             EXPECT_EQ(err, nullptr);
@@ -60,9 +61,10 @@ void analyse_every_way(swoop& s, const frame_matrix& course)
         }
         if (!analysed)
             continue;
-        for (uint32_t i : {s.plane_exit, s.pattern_entry, s.top_of_turn, s.rollout, s.bottom_of_turn, s.stop})
+        for (uint32_t i :
+            { s.plane_exit, s.pattern_entry, s.top_of_turn, s.rollout, s.bottom_of_turn, s.stop })
             EXPECT_LT(i, s.track_len);
-        for (int64_t offset : {int64_t{0}, int64_t{2000}, int64_t{-1}})
+        for (int64_t offset : { int64_t { 0 }, int64_t { 2000 }, int64_t { -1 } })
             swoop_point_at(s, offset);
     }
 }
@@ -95,8 +97,8 @@ swoop analysed_jump()
 TEST(swoop_hardening, container_with_times_far_apart)
 {
     const char* err = nullptr;
-    std::unique_ptr<swoop> s =
-        swoop_new(test_support::data_file("quirks/container-times-far-apart.skm").c_str(), &err);
+    std::unique_ptr<swoop> s
+        = swoop_new(test_support::data_file("quirks/container-times-far-apart.skm").c_str(), &err);
     ASSERT_NE(s, nullptr) << err;
     bool far_apart = false;
     for (uint32_t i = 1; i < s->track_len; ++i) {
@@ -112,8 +114,8 @@ TEST(swoop_hardening, container_with_times_far_apart)
 TEST(swoop_hardening, container_with_wild_values)
 {
     const char* err = nullptr;
-    std::unique_ptr<swoop> s =
-        swoop_new(test_support::data_file("quirks/container-wild-values-for-fixed-plot-steps.skm").c_str(), &err);
+    std::unique_ptr<swoop> s = swoop_new(
+        test_support::data_file("quirks/container-wild-values-for-fixed-plot-steps.skm").c_str(), &err);
     ASSERT_NE(s, nullptr) << err;
     analyse_every_way(*s, jump().truth.course_matrix);
 }
@@ -131,7 +133,7 @@ TEST(swoop_hardening, report_shows_values_that_are_not_numbers_as_dashes)
     const std::string before = swoop_report(s, false, &err);
     ASSERT_EQ(err, nullptr);
 
-    s.track[s.top_of_turn].pos_local = {not_a_number, infinite, -infinite};
+    s.track[s.top_of_turn].pos_local = { not_a_number, infinite, -infinite };
     s.track[s.max_vert_speed].vel_local[2] = -not_a_number;
     s.track[s.plane_exit].pos_local[2] = not_a_number;
     s.bottom_xpos = not_a_number;
@@ -153,6 +155,6 @@ TEST(swoop_hardening, report_shows_values_that_are_not_numbers_as_dashes)
     EXPECT_EQ(line(after, 15), "distance to stop:      ---- ft\n");
     EXPECT_EQ(line(after, 16).substr(line(after, 16).find('(')), "(---- mph)\n");
     EXPECT_EQ(line(after, 17), "speed carve time:      5.12 sec (---- mph)\n");
-    for (int n : {4, 6, 7, 9, 10, 11, 12})
+    for (int n : { 4, 6, 7, 9, 10, 11, 12 })
         EXPECT_EQ(line(after, n), line(before, n)) << n;
 }

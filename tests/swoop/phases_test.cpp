@@ -30,28 +30,28 @@ std::string detect(swoop& s)
 // 2 s and then climbs 60 m (the jumper still aboard).
 swoop jump(bool false_start, uint32_t* exit_index)
 {
-    builder b({0, 0, 4000});
+    builder b({ 0, 0, 4000 });
     for (int i = 0; i < 30; ++i)
-        b.step({40, 0, 0});
+        b.step({ 40, 0, 0 });
     if (false_start) {
-        b.ramp({40, 0, 0}, {40, 0, -16}, 10);
-        b.ramp({40, 0, -16}, {40, 0, 15}, 6);
+        b.ramp({ 40, 0, 0 }, { 40, 0, -16 }, 10);
+        b.ramp({ 40, 0, -16 }, { 40, 0, 15 }, 6);
         for (int i = 0; i < 20; ++i)
-            b.step({40, 0, 15});
-        b.ramp({40, 0, 15}, {40, 0, 0}, 20); // levelling off gently: no candidate
+            b.step({ 40, 0, 15 });
+        b.ramp({ 40, 0, 15 }, { 40, 0, 0 }, 20); // levelling off gently: no candidate
         for (int i = 0; i < 20; ++i)
-            b.step({40, 0, 0});
+            b.step({ 40, 0, 0 });
     }
     *exit_index = static_cast<uint32_t>(b.size());
-    b.ramp({40, 0, 0}, {5, 0, -45}, 25);
-    b.ramp({5, 0, -45}, {10, 0, -8}, 15);
+    b.ramp({ 40, 0, 0 }, { 5, 0, -45 }, 25);
+    b.ramp({ 5, 0, -45 }, { 10, 0, -8 }, 15);
     while (b.position()[2] > 200)
-        b.step({10, 0, -8});
+        b.step({ 10, 0, -8 });
     b.turn(0, 270, 10, 20, -8, -28, 25);
     b.turn(270, 270, 20, 30, -28, 0, 30);
     b.turn(270, 270, 30, 0.5, 0, 0, 30);
     for (int i = 0; i < 10; ++i)
-        b.step({0, 0, 0});
+        b.step({ 0, 0, 0 });
     return b.finish(0, 0, -(b.position()[2] - 1));
 }
 
@@ -61,8 +61,8 @@ std::vector<gps_point> raw_track(const std::vector<double>& altitude, const std:
     std::vector<gps_point> t(altitude.size());
     for (size_t i = 0; i < t.size(); ++i) {
         t[i].time = 1000 + 200 * static_cast<int64_t>(i);
-        t[i].pos_wgs84 = {0, 0, altitude[i]};
-        t[i].vel_ltp = {0, 0, down[i]};
+        t[i].pos_wgs84 = { 0, 0, altitude[i] };
+        t[i].vel_ltp = { 0, 0, down[i] };
     }
     return t;
 }
@@ -131,7 +131,7 @@ TEST(plane_exit, window_mean_must_exceed_12_mph_per_second)
 TEST(plane_exit, none_leaves_pattern_entry_searched_from_sample_1)
 {
     swoop_marks marks;
-    swoop s = plain_swoop({}, {-20, 0}, &marks);
+    swoop s = plain_swoop({}, { -20, 0 }, &marks);
     EXPECT_EQ(detect(s), "");
     EXPECT_EQ(s.plane_exit, 0u);
     ASSERT_GT(s.pattern_entry, 0u);
@@ -140,7 +140,7 @@ TEST(plane_exit, none_leaves_pattern_entry_searched_from_sample_1)
 
     // The same swoop opening right at 2500 ft: sample 0 above, sample 1 below.
     swoop_shape low;
-    swoop t = plain_swoop(low, {-20, 0});
+    swoop t = plain_swoop(low, { -20, 0 });
     const double drop = t.track[0].pos_local[2] - 2500.5 / ft;
     for (gps_point& p : t.track)
         p.pos_local[2] -= drop;
@@ -161,7 +161,7 @@ TEST(pattern_entry, hop_and_pop_below_2500_ft_has_none)
 TEST(top_of_turn, starts_where_the_diving_turn_leaves_the_canopy_descent)
 {
     swoop_marks marks;
-    swoop s = plain_swoop({}, {-20, 0}, &marks);
+    swoop s = plain_swoop({}, { -20, 0 }, &marks);
     EXPECT_EQ(detect(s), "");
     // The first sample under 25 mph before the peak lies inside the turn; the
     // turn's samples all accelerate downward, so the walk ends at the last
@@ -173,7 +173,7 @@ TEST(top_of_turn, starts_where_the_diving_turn_leaves_the_canopy_descent)
 TEST(top_of_turn, without_a_slow_sample_it_is_the_slowest_one)
 {
     // Canopy at 12 m/s (26.8 mph) with one sample at 11.6 m/s (25.9 mph).
-    builder b({0, 0, 900});
+    builder b({ 0, 0, 900 });
     b.step(along(90, 10, -12));
     while (b.position()[2] > 200)
         b.step(along(90, 10, -12));
@@ -193,7 +193,7 @@ namespace {
 // holding it (optionally turning 10 degrees each), then the diving turn.
 swoop build_up(bool turning_hold, uint32_t* canopy_end, uint32_t* hold_end)
 {
-    builder b({0, 0, 400});
+    builder b({ 0, 0, 400 });
     b.step(along(90, 10, -4));
     for (int i = 0; i < 20; ++i)
         b.step(along(90, 10, -4));
@@ -239,7 +239,7 @@ TEST(top_of_turn, turning_faster_than_30_degrees_per_second_keeps_it)
 
 TEST(top_of_turn, no_descent_below_1000_ft_is_no_dive)
 {
-    builder b({0, 0, 1000});
+    builder b({ 0, 0, 1000 });
     b.step(along(0, 10, -5));
     while (b.position()[2] > 400)
         b.step(along(0, 10, -5));
@@ -252,7 +252,7 @@ TEST(top_of_turn, no_descent_below_1000_ft_is_no_dive)
 TEST(stop, first_sample_under_2_mph)
 {
     swoop_marks marks;
-    swoop s = plain_swoop({}, {-20, 0}, &marks);
+    swoop s = plain_swoop({}, { -20, 0 }, &marks);
     EXPECT_EQ(detect(s), "");
     EXPECT_EQ(s.stop, marks.landed); // 0.95 m/s before it, 0.5 m/s here
 }
@@ -264,7 +264,7 @@ TEST(stop, turning_off_the_landing_direction_by_more_than_45_degrees)
     shape.standing_samples = 0;
     shape.run_samples = 30;
     swoop_marks marks;
-    swoop base = plain_swoop(shape, {-20, 0}, &marks);
+    swoop base = plain_swoop(shape, { -20, 0 }, &marks);
     // Rebuild the tail: after the run, still moving at 5 m/s, turn 60 degrees.
     std::vector<gps_point> pts(base.track.begin(), base.track.end());
     for (int i = 1; i <= 6; ++i) {
@@ -286,7 +286,7 @@ TEST(stop, turning_off_the_landing_direction_by_more_than_45_degrees)
 TEST(stop, track_cut_before_slowing_down_has_no_swoop_heading)
 {
     // The logger stopped at the end of the rollout, still at 30 m/s.
-    builder b({0, 0, 850});
+    builder b({ 0, 0, 850 });
     b.step(along(90, 10, -8));
     while (b.position()[2] > 180)
         b.step(along(90, 10, -8));
@@ -308,7 +308,7 @@ TEST(stop, track_ending_while_still_moving_has_no_end_of_motion)
 TEST(rollout, starts_at_the_peak_descent_before_the_last_100_ft)
 {
     swoop_marks marks;
-    swoop s = plain_swoop({}, {-20, 0}, &marks);
+    swoop s = plain_swoop({}, { -20, 0 }, &marks);
     EXPECT_EQ(detect(s), "");
     EXPECT_EQ(s.rollout, marks.turn_end);
 }
@@ -317,7 +317,7 @@ TEST(rollout, turn_started_within_100_ft_of_the_stop_has_no_rollout)
 {
     // A hop over a small hill: pattern entry high up, then the "turn" starts
     // only 20 m above the stop.
-    builder b({0, 0, 800});
+    builder b({ 0, 0, 800 });
     b.step(along(0, 10, -40));
     while (b.position()[2] > 400)
         b.step(along(0, 10, -40));
@@ -337,8 +337,8 @@ TEST(rollout, turn_started_within_100_ft_of_the_stop_has_no_rollout)
 TEST(bottom_search, altitude_crossing_earlier_than_the_speed_crossing)
 {
     //                 s=0    1     2     3     4     5     6     7     8
-    auto t = raw_track({20.0, 16.0, 12.0, 10.5, 10.2, 10.0, 10.0, 10.1, 10.1},
-                       {20.0, 15.0, 10.0, 4.00, 2.00, 1.00, 0.00, 0.00, 0.00});
+    auto t = raw_track({ 20.0, 16.0, 12.0, 10.5, 10.2, 10.0, 10.0, 10.1, 10.1 },
+        { 20.0, 15.0, 10.0, 4.00, 2.00, 1.00, 0.00, 0.00, 0.00 });
     uint32_t index = 0;
     uint64_t time = 0;
     swoop_bottom_search(t, static_cast<uint32_t>(t.size()), 0, 8, &index, &time);
@@ -351,8 +351,8 @@ TEST(bottom_search, altitude_crossing_earlier_than_the_speed_crossing)
 
 TEST(bottom_search, speed_crossing_earlier_than_the_altitude_crossing)
 {
-    auto t = raw_track({20.0, 16.0, 12.0, 11.5, 11.2, 10.0, 10.0, 10.1},
-                       {20.0, 10.0, 1.00, 0.50, 0.50, 1.00, 0.00, 0.00});
+    auto t = raw_track({ 20.0, 16.0, 12.0, 11.5, 11.2, 10.0, 10.0, 10.1 },
+        { 20.0, 10.0, 1.00, 0.50, 0.50, 1.00, 0.00, 0.00 });
     uint32_t index = 0;
     uint64_t time = 0;
     swoop_bottom_search(t, static_cast<uint32_t>(t.size()), 0, 7, &index, &time);
@@ -366,8 +366,7 @@ TEST(bottom_search, altitude_never_rising_makes_the_end_the_lowest_point)
 {
     // Still sinking at the end: the lowest point is e (9.0 m), so the
     // altitude crossing is at 10 m, between samples 2 and 3.
-    auto t = raw_track({14.0, 12.0, 11.0, 9.8, 9.4, 9.2, 9.0},
-                       {10.0, 10.0, 8.00, 6.0, 3.0, 2.0, 2.0});
+    auto t = raw_track({ 14.0, 12.0, 11.0, 9.8, 9.4, 9.2, 9.0 }, { 10.0, 10.0, 8.00, 6.0, 3.0, 2.0, 2.0 });
     uint32_t index = 0;
     uint64_t time = 0;
     swoop_bottom_search(t, static_cast<uint32_t>(t.size()), 0, 6, &index, &time);
@@ -377,7 +376,7 @@ TEST(bottom_search, altitude_never_rising_makes_the_end_the_lowest_point)
 
 TEST(bottom_search, neither_crossing_gives_the_sample_after_the_start)
 {
-    auto t = raw_track({10.5, 10.4, 10.3, 10.2, 10.1}, {2.0, 2.0, 2.0, 2.0, 2.0});
+    auto t = raw_track({ 10.5, 10.4, 10.3, 10.2, 10.1 }, { 2.0, 2.0, 2.0, 2.0, 2.0 });
     uint32_t index = 0;
     uint64_t time = 0;
     swoop_bottom_search(t, static_cast<uint32_t>(t.size()), 0, 4, &index, &time);
@@ -387,7 +386,7 @@ TEST(bottom_search, neither_crossing_gives_the_sample_after_the_start)
 
 TEST(bottom_search, end_past_the_track_reads_no_further_than_its_last_sample)
 {
-    auto t = raw_track({10.5, 10.4}, {2.0, 2.0});
+    auto t = raw_track({ 10.5, 10.4 }, { 2.0, 2.0 });
     uint32_t index = 9;
     uint64_t time = 0;
     swoop_bottom_search(t, 2, 1, 50, &index, &time);
@@ -398,7 +397,7 @@ TEST(bottom_search, end_past_the_track_reads_no_further_than_its_last_sample)
 TEST(bottom_of_turn, position_interpolated_at_the_bottom_time)
 {
     swoop_marks marks;
-    swoop s = plain_swoop({}, {-20, 3}, &marks);
+    swoop s = plain_swoop({}, { -20, 3 }, &marks);
     EXPECT_EQ(detect(s), "");
     const uint32_t b = s.bottom_of_turn;
     ASSERT_GT(b, s.rollout);
@@ -422,10 +421,11 @@ TEST(bottom_of_turn, position_interpolated_at_the_bottom_time)
 TEST(peak_speeds, first_of_equal_maxima_within_their_ranges)
 {
     swoop s;
-    const double v[][3] = {{50, 0, -50}, {3, 4, -1}, {0, 5, -2}, {4, 3, -2}, {1, 0, -1}, {90, 0, -90}};
+    const double v[][3]
+        = { { 50, 0, -50 }, { 3, 4, -1 }, { 0, 5, -2 }, { 4, 3, -2 }, { 1, 0, -1 }, { 90, 0, -90 } };
     for (const auto& row : v) {
-        gps_point p{};
-        p.vel_local = {row[0], row[1], row[2]};
+        gps_point p {};
+        p.vel_local = { row[0], row[1], row[2] };
         s.track.push_back(p);
     }
     s.track_len = static_cast<uint32_t>(s.track.size());
@@ -433,17 +433,17 @@ TEST(peak_speeds, first_of_equal_maxima_within_their_ranges)
     s.rollout = 2;
     s.stop = 5; // sample 5 is outside every range
     swoop_peak_speeds(s);
-    EXPECT_EQ(s.max_horz_speed, 2u);  // 5 m/s at 1, 2 and 3; from the rollout on
+    EXPECT_EQ(s.max_horz_speed, 2u); // 5 m/s at 1, 2 and 3; from the rollout on
     EXPECT_EQ(s.max_total_speed, 2u); // sqrt(29) at 2 and 3
-    EXPECT_EQ(s.max_vert_speed, 2u);  // 2 m/s down at 2 and 3
+    EXPECT_EQ(s.max_vert_speed, 2u); // 2 m/s down at 2 and 3
 }
 
 TEST(peak_speeds, range_without_any_positive_value_gives_zero)
 {
     swoop s;
     for (int i = 0; i < 4; ++i) {
-        gps_point p{};
-        p.vel_local = {0, 0, 1}; // climbing, no horizontal motion
+        gps_point p {};
+        p.vel_local = { 0, 0, 1 }; // climbing, no horizontal motion
         s.track.push_back(p);
     }
     s.track_len = 4;
@@ -462,7 +462,7 @@ TEST(peak_speeds, range_without_any_positive_value_gives_zero)
 namespace {
 
 constexpr double lat0 = 47.0; // degrees
-constexpr double lon0 = 8.0;  // degrees
+constexpr double lon0 = 8.0; // degrees
 constexpr double metres_per_degree = 111320;
 
 // Geodetic samples from a local builder track: x north, y west, z altitude.
@@ -471,9 +471,9 @@ swoop geodetic(swoop s)
     for (gps_point& p : s.track) {
         const double north = p.pos_local[0];
         const double east = -p.pos_local[1];
-        p.pos_wgs84 = {lat0 + north / metres_per_degree,
-                       lon0 + east / (metres_per_degree * std::cos(lat0 * pi / 180)), 400 + p.pos_local[2]};
-        p.vel_ltp = {p.vel_local[0], -p.vel_local[1], -p.vel_local[2]};
+        p.pos_wgs84 = { lat0 + north / metres_per_degree,
+            lon0 + east / (metres_per_degree * std::cos(lat0 * pi / 180)), 400 + p.pos_local[2] };
+        p.vel_ltp = { p.vel_local[0], -p.vel_local[1], -p.vel_local[2] };
     }
     return s;
 }
@@ -489,14 +489,14 @@ std::string frame(swoop& s, frame_matrix* m)
 std::string frame_error(builder& b)
 {
     swoop s = geodetic(b.finish());
-    frame_matrix m{};
+    frame_matrix m {};
     return frame(s, &m);
 }
 
 // A fall from 1000 m with velocity v (m/s) until at or below `height` m.
 builder falling_to(double height, const vec3& v)
 {
-    builder b({0, 0, 1000});
+    builder b({ 0, 0, 1000 });
     b.step(v);
     while (b.position()[2] > height)
         b.step(v);
@@ -507,31 +507,31 @@ builder falling_to(double height, const vec3& v)
 void stand(builder& b, int n)
 {
     for (int i = 0; i < n; ++i)
-        b.step({0, 0, 0});
+        b.step({ 0, 0, 0 });
 }
 
 } // namespace
 
 TEST(frame_from_swoop, a_walk_on_the_ground_is_no_flight)
 {
-    builder b({0, 0, 10});
+    builder b({ 0, 0, 10 });
     for (int i = 0; i < 100; ++i)
-        b.step({1.2, 0, 0});
+        b.step({ 1.2, 0, 0 });
     EXPECT_EQ(frame_error(b), "could not detect flight");
 }
 
 TEST(frame_from_swoop, track_ending_in_flight_has_no_landing)
 {
-    builder b = falling_to(100, {10, 0, -8});
+    builder b = falling_to(100, { 10, 0, -8 });
     EXPECT_EQ(frame_error(b), "could not detect landing");
 }
 
 TEST(frame_from_swoop, landing_as_high_as_the_start_has_no_dive_at_100_ft)
 {
     // Down 500 m and back up at speed, then standing where it began.
-    builder b = falling_to(500, {10, 0, -20});
+    builder b = falling_to(500, { 10, 0, -20 });
     while (b.position()[2] < 1000)
-        b.step({10, 0, 20});
+        b.step({ 10, 0, 20 });
     stand(b, 100);
     EXPECT_EQ(frame_error(b), "could not find dive at 100 feet");
 }
@@ -541,18 +541,18 @@ TEST(frame_from_swoop, slow_sinking_is_no_landing_unless_the_altitude_is_poor)
     // A fall of 500 m, then a slow sink at 3 m/s (8 mph) to the ground. Slow
     // samples that sink more than 100 ft within 15 s are no landing, so the
     // ground is found at the bottom; a slow sample with vAcc >= 10 lands at once.
-    builder b = falling_to(500, {10, 0, -20});
+    builder b = falling_to(500, { 10, 0, -20 });
     const uint32_t poor = static_cast<uint32_t>(b.size() + 10);
     while (b.position()[2] > 0)
-        b.step({2, 0, -3});
+        b.step({ 2, 0, -3 });
     stand(b, 100);
     swoop s = geodetic(b.finish());
     const double ground = s.track[s.track_len - 1].pos_wgs84[2]; // m
 
     auto origin_height = [&](swoop& sw) {
-        frame_matrix m{};
+        frame_matrix m {};
         EXPECT_EQ(frame(sw, &m), "");
-        return ecef_to_wgs84(transform_point(matrix_invert(m), vec3{0, 0, 0}))[2];
+        return ecef_to_wgs84(transform_point(matrix_invert(m), vec3 { 0, 0, 0 }))[2];
     };
     // Landing at the first sample within 100 ft (30.48 m) of the ground; the
     // ground altitude is the mean of its first 3.2 s (4.8 m lower) less 2 m.

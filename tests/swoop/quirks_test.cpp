@@ -170,7 +170,7 @@ TEST(swoop_quirks, first_fixes_with_poor_accuracy_and_irregular_spacing_change_n
         }
         damaged.push_back(lines[k]);
     }
-    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
+    for (frame_kind type : { frame_from_gate, frame_from_swoop }) {
         SCOPED_TRACE(type);
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         const outcome after = analyse_text(text_of(damaged), type, sim.truth.course_matrix);
@@ -193,7 +193,7 @@ TEST(swoop_quirks, altitude_spike_of_38000_ft_in_the_first_seconds_changes_nothi
         set_field(lines[k], c_hacc, "999.000");
         set_field(lines[k], c_vacc, "4294.967");
     }
-    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
+    for (frame_kind type : { frame_from_gate, frame_from_swoop }) {
         SCOPED_TRACE(type);
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         const outcome after = analyse_text(text_of(lines), type, sim.truth.course_matrix);
@@ -210,7 +210,7 @@ TEST(swoop_quirks, last_row_cut_by_power_loss_is_left_out)
     const std::string last = lines.back();
     lines.pop_back();
     const std::string whole = text_of(lines);
-    for (size_t cut : {size_t{10}, size_t{30}, last.size() - 3}) {
+    for (size_t cut : { size_t { 10 }, size_t { 30 }, last.size() - 3 }) {
         SCOPED_TRACE(cut);
         const std::string damaged = whole + last.substr(0, cut);
         const outcome before = analyse_text(whole, frame_from_gate, sim.truth.course_matrix);
@@ -270,7 +270,7 @@ TEST(swoop_quirks, repeated_and_backward_times_are_analysed)
         set_field(lines[k], c_time, time_of(k + 1));
         set_field(lines[k + 1], c_time, a);
     }
-    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
+    for (frame_kind type : { frame_from_gate, frame_from_swoop }) {
         SCOPED_TRACE(type);
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         const outcome after = analyse_text(text_of(lines), type, sim.truth.course_matrix);
@@ -294,22 +294,24 @@ TEST(swoop_quirks, a_track_that_never_lands_gives_the_detectors_message)
     auto first_after = [&](int64_t time, double below_mps) {
         size_t k = 0;
         while (k < sim.samples.size()
-               && (sim.samples[k].time < time
-                   || std::hypot(sim.samples[k].vel_ltp[0], sim.samples[k].vel_ltp[1]) >= below_mps))
+            && (sim.samples[k].time < time
+                || std::hypot(sim.samples[k].vel_ltp[0], sim.samples[k].vel_ltp[1]) >= below_mps))
             ++k;
         return k;
     };
 
     // The card filled up in the level run, still fast.
     const size_t fast = first_after(sim.truth.bottom_time, 1e9) + 2;
-    EXPECT_EQ(analyse_text(cut_after(fast), frame_from_gate, sim.truth.course_matrix).err, "could not determine swoop heading");
-    EXPECT_EQ(analyse_text(cut_after(fast), frame_from_swoop, sim.truth.course_matrix).err, "could not detect landing");
+    EXPECT_EQ(analyse_text(cut_after(fast), frame_from_gate, sim.truth.course_matrix).err,
+        "could not determine swoop heading");
+    EXPECT_EQ(analyse_text(cut_after(fast), frame_from_swoop, sim.truth.course_matrix).err,
+        "could not detect landing");
 
     // It filled up while the pilot slowed down, still faster than walking.
     const size_t slow = first_after(sim.truth.bottom_time, 7.0) + 2;
     ASSERT_GT(std::hypot(sim.samples[slow - 1].vel_ltp[0], sim.samples[slow - 1].vel_ltp[1]), 2 / 2.23693629);
     EXPECT_EQ(analyse_text(cut_after(slow), frame_from_gate, sim.truth.course_matrix).err,
-              "did not detect end of motion after swoop");
+        "did not detect end of motion after swoop");
 }
 
 TEST(swoop_quirks, one_sample_gives_the_detectors_message)
@@ -334,17 +336,16 @@ TEST(swoop_quirks, non_numbers_in_rows_of_the_jump_leave_a_sound_analysis)
 {
     const sim_swoop& sim = jump_from_the_climb();
     const std::string clean = field_name_text(sim);
-    const char* values[] = {"nan", "inf", "-inf", "1e999", "-1e999", "NAN", "Infinity", "-nan"};
-    const column columns[] = {c_lat, c_lon, c_hmsl, c_veln, c_vele, c_veld};
-    for (frame_kind type : {frame_from_gate, frame_from_swoop}) {
+    const char* values[] = { "nan", "inf", "-inf", "1e999", "-1e999", "NAN", "Infinity", "-nan" };
+    const column columns[] = { c_lat, c_lon, c_hmsl, c_veln, c_vele, c_veld };
+    for (frame_kind type : { frame_from_gate, frame_from_swoop }) {
         const outcome before = analyse_text(clean, type, sim.truth.course_matrix);
         ASSERT_EQ(before.err, "");
         // Rows at the start, at the exit, through the turn, at the bottom,
         // the stop and the end.
         const swoop& b = *before.s;
-        const std::set<size_t> rows = {0, b.plane_exit, b.top_of_turn, b.max_vert_speed, b.rollout,
-                                       b.bottom_of_turn, b.bottom_of_turn + 1, b.entry_gate, b.stop,
-                                       sim.samples.size() - 1};
+        const std::set<size_t> rows = { 0, b.plane_exit, b.top_of_turn, b.max_vert_speed, b.rollout,
+            b.bottom_of_turn, b.bottom_of_turn + 1, b.entry_gate, b.stop, sim.samples.size() - 1 };
         std::vector<std::string> lines = lines_of(clean);
         size_t n = 0;
         for (size_t row : rows) {

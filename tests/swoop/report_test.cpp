@@ -17,7 +17,7 @@ constexpr double ft = 3.2808399;
 
 gps_point at(vec3 pos, vec3 vel, int64_t time = 0)
 {
-    gps_point p{};
+    gps_point p {};
     p.pos_local = pos;
     p.vel_local = vel;
     p.time = time;
@@ -29,14 +29,13 @@ swoop analysed()
 {
     swoop s;
     s.track = {
-        at({0, 0, 0}, {0, 0, 0}),
-        at({-3000, 0, 1000}, {40, 0, 0}),               // 1 plane exit
-        at({-250, 3, 120}, {10, 0, -8}, t0),            // 2 top of turn
-        at({-150, -2, 60}, {20, 0, -25}, t0 + 2000),    // 3 max vertical speed
-        at({-120, 1, 45}, {24, 0, -20}, t0 + 4600),     // 4 rollout
-        at({-60, -0.5, 10}, {30, 0, -15}, t0 + 5600),   // 5 max total speed
-        at({10, 0.7, 1.2}, {35, 2, -0.5}, t0 + 7000),   // 6 max horizontal speed
-        at({85.3, 1, 1}, {0.2, 0, 0}, t0 + 16000),      // 7 stop
+        at({ 0, 0, 0 }, { 0, 0, 0 }), at({ -3000, 0, 1000 }, { 40, 0, 0 }), // 1 plane exit
+        at({ -250, 3, 120 }, { 10, 0, -8 }, t0), // 2 top of turn
+        at({ -150, -2, 60 }, { 20, 0, -25 }, t0 + 2000), // 3 max vertical speed
+        at({ -120, 1, 45 }, { 24, 0, -20 }, t0 + 4600), // 4 rollout
+        at({ -60, -0.5, 10 }, { 30, 0, -15 }, t0 + 5600), // 5 max total speed
+        at({ 10, 0.7, 1.2 }, { 35, 2, -0.5 }, t0 + 7000), // 6 max horizontal speed
+        at({ 85.3, 1, 1 }, { 0.2, 0, 0 }, t0 + 16000), // 7 stop
     };
     s.track_len = 8;
     s.plane_exit = 1;
@@ -83,46 +82,46 @@ std::string line(const std::string& text, int n)
 TEST(report, imperial_lines)
 {
     EXPECT_EQ(report(analysed(), false),
-              "exited airplane:      3281 ft AGL\n"
-              "initiated turn:        394 ft AGL,  820 ft back,  -10 ft offset\n"
-              "max vertical speed:    197 ft AGL,  492 ft back,    7 ft offset (55.9 mph)\n"
-              "started rollout:       148 ft AGL,  394 ft back,   -3 ft offset (44.7 mph)\n"
-              "finished rollout:        5 ft AGL,  131 ft back,    0 ft offset\n"
-              "max total speed:        33 ft AGL,  197 ft back,    2 ft offset (75.0 mph)\n"
-              "max horizontal speed:    4 ft AGL,  -33 ft back,   -2 ft offset (78.4 mph)\n"
-              "\n"
-              "degrees of rotation:       272 deg (right-hand)\n"
-              "time to execute turn:     4.60 sec\n"
-              "time during rollout:      2.35 sec\n"
-              "time aloft during swoop:  5.13 sec\n"
-              "\n"
-              "entry gate speed:      68.2 mph\n"
-              "distance to stop:      280 ft\n"
-              "touchdown estimate:    230 ft (27.6 mph)\n"
-              "speed carve time:      2.48 sec (58.2 mph)\n");
+        "exited airplane:      3281 ft AGL\n"
+        "initiated turn:        394 ft AGL,  820 ft back,  -10 ft offset\n"
+        "max vertical speed:    197 ft AGL,  492 ft back,    7 ft offset (55.9 mph)\n"
+        "started rollout:       148 ft AGL,  394 ft back,   -3 ft offset (44.7 mph)\n"
+        "finished rollout:        5 ft AGL,  131 ft back,    0 ft offset\n"
+        "max total speed:        33 ft AGL,  197 ft back,    2 ft offset (75.0 mph)\n"
+        "max horizontal speed:    4 ft AGL,  -33 ft back,   -2 ft offset (78.4 mph)\n"
+        "\n"
+        "degrees of rotation:       272 deg (right-hand)\n"
+        "time to execute turn:     4.60 sec\n"
+        "time during rollout:      2.35 sec\n"
+        "time aloft during swoop:  5.13 sec\n"
+        "\n"
+        "entry gate speed:      68.2 mph\n"
+        "distance to stop:      280 ft\n"
+        "touchdown estimate:    230 ft (27.6 mph)\n"
+        "speed carve time:      2.48 sec (58.2 mph)\n");
 }
 
 TEST(report, metric_lines)
 {
     // Top of turn 120 m up, 250 m before the gate, 3 m to the left: -3 offset.
     EXPECT_EQ(report(analysed(), true),
-              "exited airplane:      1000 m AGL\n"
-              "initiated turn:        120 m AGL,  250 m back,   -3 m offset\n"
-              "max vertical speed:     60 m AGL,  150 m back,    2 m offset (90.0 km/h)\n"
-              "started rollout:        45 m AGL,  120 m back,   -1 m offset (72.0 km/h)\n"
-              "finished rollout:        2 m AGL,   40 m back,    0 m offset\n"
-              "max total speed:        10 m AGL,   60 m back,    0 m offset (120.7 km/h)\n"
-              "max horizontal speed:    1 m AGL,  -10 m back,   -1 m offset (126.2 km/h)\n"
-              "\n"
-              "degrees of rotation:       272 deg (right-hand)\n"
-              "time to execute turn:     4.60 sec\n"
-              "time during rollout:      2.35 sec\n"
-              "time aloft during swoop:  5.13 sec\n"
-              "\n"
-              "entry gate speed:      109.8 km/h\n"
-              "distance to stop:      85 m\n"
-              "touchdown estimate:    70 m (44.4 km/h)\n"
-              "speed carve time:      2.48 sec (93.6 km/h)\n");
+        "exited airplane:      1000 m AGL\n"
+        "initiated turn:        120 m AGL,  250 m back,   -3 m offset\n"
+        "max vertical speed:     60 m AGL,  150 m back,    2 m offset (90.0 km/h)\n"
+        "started rollout:        45 m AGL,  120 m back,   -1 m offset (72.0 km/h)\n"
+        "finished rollout:        2 m AGL,   40 m back,    0 m offset\n"
+        "max total speed:        10 m AGL,   60 m back,    0 m offset (120.7 km/h)\n"
+        "max horizontal speed:    1 m AGL,  -10 m back,   -1 m offset (126.2 km/h)\n"
+        "\n"
+        "degrees of rotation:       272 deg (right-hand)\n"
+        "time to execute turn:     4.60 sec\n"
+        "time during rollout:      2.35 sec\n"
+        "time aloft during swoop:  5.13 sec\n"
+        "\n"
+        "entry gate speed:      109.8 km/h\n"
+        "distance to stop:      85 m\n"
+        "touchdown estimate:    70 m (44.4 km/h)\n"
+        "speed carve time:      2.48 sec (93.6 km/h)\n");
 }
 
 TEST(report, missing_values_print_dashes)
@@ -150,7 +149,7 @@ TEST(report, missing_values_print_dashes)
 TEST(report, short_fields_are_cut_to_five_characters)
 {
     swoop s = analysed();
-    s.track[1].pos_local[2] = 123456 / ft;    // exit at 123456 ft
+    s.track[1].pos_local[2] = 123456 / ft; // exit at 123456 ft
     s.entry_gate_speed = 1234.56 / 2.23693629; // "1234.6"
     s.exit_gate_time = s.entry_gate_time + 123456;
     s.exit_gate_speed = 99999.9 / 2.23693629;
@@ -172,14 +171,15 @@ TEST(report, left_hand_turn_prints_its_size)
 TEST(report, bottom_near_the_gate_line_has_no_negative_zero)
 {
     swoop s = analysed();
-    for (double back_ft : {0.3, -0.3, 0.49, -0.49}) {
+    for (double back_ft : { 0.3, -0.3, 0.49, -0.49 }) {
         s.bottom_xpos = -back_ft / ft;
         s.bottom_ypos = back_ft / ft;
-        EXPECT_EQ(line(report(s, false), 5), "finished rollout:        5 ft AGL,    0 ft back,    0 ft offset\n")
+        EXPECT_EQ(
+            line(report(s, false), 5), "finished rollout:        5 ft AGL,    0 ft back,    0 ft offset\n")
             << back_ft;
     }
     // Half a unit either way rounds to a zero too, without a sign.
-    for (double half : {0.5, -0.5}) {
+    for (double half : { 0.5, -0.5 }) {
         s.bottom_xpos = half;
         s.bottom_ypos = -half;
         EXPECT_EQ(line(report(s, true), 5), "finished rollout:        2 m AGL,    0 m back,    0 m offset\n")
@@ -201,9 +201,9 @@ TEST(report, lines_of_index_0_report_sample_0)
 {
     swoop s = analysed();
     s.max_total_speed = 0;
-    s.track[0] = at({-5, 2, 3}, {3, 4, 0});
+    s.track[0] = at({ -5, 2, 3 }, { 3, 4, 0 });
     EXPECT_EQ(line(report(s, true), 6),
-              "max total speed:         3 m AGL,    5 m back,   -2 m offset (18.0 km/h)\n");
+        "max total speed:         3 m AGL,    5 m back,   -2 m offset (18.0 km/h)\n");
 }
 
 TEST(report, record_without_samples_has_no_report)
@@ -242,29 +242,29 @@ std::vector<golden_case> golden_cases()
     std::vector<golden_case> cases;
     swoop_options o;
     o.seed = 71;
-    cases.push_back({"swoop-270-right", o, 0});
+    cases.push_back({ "swoop-270-right", o, 0 });
 
-    o = swoop_options{};
+    o = swoop_options {};
     o.seed = 72;
     o.turn_degrees = 450;
     o.right_turn = false;
     o.entry_y = -6;
     o.climb_start = 900;
-    cases.push_back({"swoop-450-left-time-aloft", o, 5200});
+    cases.push_back({ "swoop-450-left-time-aloft", o, 5200 });
 
-    o = swoop_options{};
+    o = swoop_options {};
     o.seed = 73;
     o.carve = true;
     o.theta = 0.04;
     o.rate = 10;
-    cases.push_back({"swoop-carve-left", o, 0});
+    cases.push_back({ "swoop-carve-left", o, 0 });
 
-    o = swoop_options{};
+    o = swoop_options {};
     o.seed = 74;
     o.reverse = true;
     o.entry_y = 18;
     o.walk_away = 8;
-    cases.push_back({"swoop-reversed-missed-gate", o, 0});
+    cases.push_back({ "swoop-reversed-missed-gate", o, 0 });
     return cases;
 }
 
@@ -282,12 +282,13 @@ TEST(report, golden_reports_of_simulated_jumps)
         std::unique_ptr<swoop> s = swoop_new(path.c_str(), &err);
         ASSERT_TRUE(s) << err;
         s->time_aloft = c.time_aloft;
-        swoop_analyse(*s, frame_from_gate, &sim.truth.course_matrix, c.options.carve ? c.options.theta : 0, &err);
+        swoop_analyse(
+            *s, frame_from_gate, &sim.truth.course_matrix, c.options.carve ? c.options.theta : 0, &err);
         ASSERT_EQ(err, nullptr) << c.name << ": " << err;
-        for (bool metric : {false, true}) {
+        for (bool metric : { false, true }) {
             const std::string text = report(*s, metric);
-            const std::string golden =
-                test_support::data_file(std::string("swoop/") + c.name + (metric ? ".metric.txt" : ".imperial.txt"));
+            const std::string golden = test_support::data_file(
+                std::string("swoop/") + c.name + (metric ? ".metric.txt" : ".imperial.txt"));
             if (update)
                 test_support::write_file(golden, text);
             EXPECT_EQ(text, test_support::read_file(golden)) << golden;

@@ -33,7 +33,7 @@ swoop resting_at(const std::vector<vec3>& points)
     swoop s;
     int64_t t = 1563120151000;
     for (const vec3& p : points) {
-        gps_point g{};
+        gps_point g {};
         g.time = t;
         g.pos_wgs84 = p;
         g.vacc = 2;
@@ -55,7 +55,7 @@ frame_matrix frame_placing(const vec3& at, const vec3& local)
 
 constexpr double mile = 1609.344; // m
 
-const vec3 field = {47.2, 8.5, 420}; // lat deg, lon deg, m
+const vec3 field = { 47.2, 8.5, 420 }; // lat deg, lon deg, m
 
 } // namespace
 
@@ -77,10 +77,11 @@ TEST(swoop_new, loads_a_logger_file_and_keeps_its_path)
 {
     temp_dir dir;
     const std::string path = dir.file("jump.csv");
-    test_support::write_file(path, csv_header
-                                       + "2019-07-14T16:02:31.400Z,47.2,8.5,900.5,1,2,3,2.1,3.2,0.4,0,0,3,12\r\n"
-                                         "2019-07-14T16:02:31.600Z,47.2,8.5,899.5,1,2,3,2.1,3.2,0.4,0,0,3,12\r\n"
-                                         "2019-07-14T16:02:31.800Z,47.2,8.5,898.5,1,2,3,2.1,3.2,0.4,0,0,3,12\r\n");
+    test_support::write_file(path,
+        csv_header
+            + "2019-07-14T16:02:31.400Z,47.2,8.5,900.5,1,2,3,2.1,3.2,0.4,0,0,3,12\r\n"
+              "2019-07-14T16:02:31.600Z,47.2,8.5,899.5,1,2,3,2.1,3.2,0.4,0,0,3,12\r\n"
+              "2019-07-14T16:02:31.800Z,47.2,8.5,898.5,1,2,3,2.1,3.2,0.4,0,0,3,12\r\n");
     const char* err = nullptr;
     std::unique_ptr<swoop> s = swoop_new(path.c_str(), &err);
     ASSERT_TRUE(s) << err;
@@ -117,7 +118,7 @@ TEST(swoop_analyse, an_empty_record_has_no_points)
 
 TEST(swoop_analyse, gate_type_3_is_refused_and_changes_nothing)
 {
-    swoop s = resting_at({field, field});
+    swoop s = resting_at({ field, field });
     s.matrix[0][0] = 7;
     s.rotate_theta = 0.25;
     s.stop = 1;
@@ -145,9 +146,9 @@ TEST(swoop_analyse, gate_type_3_is_refused_and_changes_nothing)
 
 TEST(swoop_analyse, swoop_a_mile_from_the_gate_is_refused_with_the_distance)
 {
-    const vec3 higher = {field[0], field[1], field[2] + 300};
-    swoop s = resting_at({higher, field, higher});
-    const frame_matrix m = frame_placing(wgs84_to_ecef(field), {mile, 0, 0});
+    const vec3 higher = { field[0], field[1], field[2] + 300 };
+    swoop s = resting_at({ higher, field, higher });
+    const frame_matrix m = frame_placing(wgs84_to_ecef(field), { mile, 0, 0 });
     const char* err = nullptr;
     swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
@@ -158,7 +159,7 @@ TEST(swoop_analyse, swoop_a_mile_from_the_gate_is_refused_with_the_distance)
     EXPECT_EQ(s.top_of_turn, 0u);
 
     // The smallest distance counts, wherever it lies in the track.
-    const frame_matrix two = frame_placing(wgs84_to_ecef(field), {0, 2 * mile, 0});
+    const frame_matrix two = frame_placing(wgs84_to_ecef(field), { 0, 2 * mile, 0 });
     swoop_analyse(s, frame_as_given, &two, 0, &err);
     ASSERT_NE(err, nullptr);
     EXPECT_STREQ(err, "invalid gate location (2.0 miles between gate and swoop)");
@@ -167,9 +168,9 @@ TEST(swoop_analyse, swoop_a_mile_from_the_gate_is_refused_with_the_distance)
 TEST(swoop_analyse, one_sample_within_1000_m_passes_the_location_check)
 {
     // The first sample 5 km up, the second 999 m from the origin.
-    const vec3 high = {field[0], field[1], field[2] + 5000};
-    swoop s = resting_at({high, field});
-    const frame_matrix m = frame_placing(wgs84_to_ecef(field), {999, 0, 0});
+    const vec3 high = { field[0], field[1], field[2] + 5000 };
+    swoop s = resting_at({ high, field });
+    const frame_matrix m = frame_placing(wgs84_to_ecef(field), { 999, 0, 0 });
     const char* err = nullptr;
     swoop_analyse(s, frame_as_given, &m, 0, &err);
     EXPECT_GT(vec3_norm(s.track[0].pos_local), 5000);
@@ -182,9 +183,9 @@ TEST(swoop_analyse, one_sample_within_1000_m_passes_the_location_check)
 // an error, after an analysis that had failed.
 TEST(swoop_analyse, a_failed_analysis_fails_again_when_repeated)
 {
-    swoop s = resting_at({field, field, field});
-    const frame_matrix m = frame_placing(wgs84_to_ecef(field), {0, 0, 3 * mile});
-    for (frame_kind type : {frame_as_given, frame_as_given, frame_from_gate, frame_from_gate}) {
+    swoop s = resting_at({ field, field, field });
+    const frame_matrix m = frame_placing(wgs84_to_ecef(field), { 0, 0, 3 * mile });
+    for (frame_kind type : { frame_as_given, frame_as_given, frame_from_gate, frame_from_gate }) {
         const char* err = nullptr;
         swoop_analyse(s, type, &m, 0.5, &err);
         ASSERT_NE(err, nullptr) << "gate type " << type;
@@ -196,9 +197,9 @@ TEST(swoop_analyse, debug_writes_the_coordinate_dump_before_the_location_check)
 {
     temp_dir dir;
     scoped_cwd cwd(dir.path());
-    swoop s = resting_at({field, field, field});
+    swoop s = resting_at({ field, field, field });
     s.debug = true;
-    const frame_matrix m = frame_placing(wgs84_to_ecef(field), {2 * mile, 0, 0});
+    const frame_matrix m = frame_placing(wgs84_to_ecef(field), { 2 * mile, 0, 0 });
     const char* err = nullptr;
     swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
@@ -214,9 +215,9 @@ TEST(swoop_analyse, a_dump_that_cannot_be_written_ends_the_analysis)
     temp_dir dir;
     scoped_cwd cwd(dir.path());
     std::filesystem::create_directory(dir.file("coord.txt"));
-    swoop s = resting_at({field, field});
+    swoop s = resting_at({ field, field });
     s.debug = true;
-    const frame_matrix m = frame_placing(wgs84_to_ecef(field), {2 * mile, 0, 0});
+    const frame_matrix m = frame_placing(wgs84_to_ecef(field), { 2 * mile, 0, 0 });
     const char* err = nullptr;
     swoop_analyse(s, frame_as_given, &m, 0, &err);
     ASSERT_NE(err, nullptr);
@@ -277,14 +278,14 @@ sim_swoop simulate(bool reverse, bool carve = false, double theta = 0)
 // (gate type 0, speed-course angle theta in radians).
 struct judged {
     sim_swoop sim;
-    frame_matrix gate{}; // the course frame the analysis was given
+    frame_matrix gate {}; // the course frame the analysis was given
     swoop s;
-    std::string err;     // the analysis' message, "" when it succeeded
+    std::string err; // the analysis' message, "" when it succeeded
 };
 
 judged judge(const sim_swoop& sim, double theta)
 {
-    judged j{sim, sim.truth.course_matrix, from_samples(sim.samples), ""};
+    judged j { sim, sim.truth.course_matrix, from_samples(sim.samples), "" };
     const char* err = nullptr;
     swoop_analyse(j.s, frame_from_gate, &j.gate, theta, &err);
     if (err)
@@ -311,7 +312,8 @@ TEST(swoop_analyse, reversed_swoop_is_judged_again_in_the_frame_turned_by_pi)
     EXPECT_LT(s.track[s.rollout].pos_local[0], 0);
     EXPECT_GT(s.track[s.stop].pos_local[0], 0);
     EXPECT_NE(s.entry_gate, 0u);
-    EXPECT_NEAR(static_cast<double>(s.entry_gate_time), static_cast<double>(j.sim.truth.entry_gate_time), 250);
+    EXPECT_NEAR(
+        static_cast<double>(s.entry_gate_time), static_cast<double>(j.sim.truth.entry_gate_time), 250);
 
     // The same as a single pass in the turned frame.
     swoop once = from_samples(j.sim.samples);
@@ -333,14 +335,14 @@ TEST(swoop_analyse, swoop_flown_along_the_gate_is_judged_once)
     EXPECT_FALSE(s.carve_detected);
     EXPECT_EQ(s.matrix, j.gate);
     EXPECT_EQ(s.rotate_theta, 0.3);
-    EXPECT_EQ(s.rotate_matrix_out, frame_matrix{}); // never turned
+    EXPECT_EQ(s.rotate_matrix_out, frame_matrix {}); // never turned
     EXPECT_NE(s.entry_gate, 0u);
 }
 
 TEST(swoop_analyse, speed_course_verdict_turns_by_theta_and_pi_when_reversed)
 {
     const double theta = 0.2; // radians
-    for (bool reverse : {false, true}) {
+    for (bool reverse : { false, true }) {
         SCOPED_TRACE(reverse ? "reversed" : "along the course");
         const judged j = judge(simulate(reverse, true, theta), theta);
         ASSERT_EQ(j.err, "");
@@ -396,7 +398,7 @@ TEST(swoop_analyse, gate_type_2_builds_the_frame_once)
     swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
     ASSERT_EQ(err, nullptr) << err;
     EXPECT_EQ(s.gate_type, 2u);
-    EXPECT_NE(s.matrix, frame_matrix{});
+    EXPECT_NE(s.matrix, frame_matrix {});
     // The origin is the bottom of the swoop: the gate is passed near the start of the run.
     EXPECT_NE(s.entry_gate, 0u);
 
@@ -435,5 +437,6 @@ TEST(swoop_analyse, debug_dump_of_a_turned_run_holds_the_turned_frame)
         coord_dump_write(s.track.data(), s.track_len, &err);
         ASSERT_EQ(err, nullptr) << err;
     }
-    EXPECT_EQ(test_support::read_file(dir.file("coord.txt")), test_support::read_file(again.file("coord.txt")));
+    EXPECT_EQ(
+        test_support::read_file(dir.file("coord.txt")), test_support::read_file(again.file("coord.txt")));
 }

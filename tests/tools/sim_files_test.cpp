@@ -44,10 +44,12 @@ TEST(sim_files, field_name_dialect_reads_back_exactly)
     const char* err = nullptr;
     ASSERT_TRUE(write_track(path.c_str(), w.samples, sim_dialect::field_names, &err));
     std::string text = read_file(path);
-    EXPECT_EQ(text.rfind("time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,heading,cAcc,gpsFix,numSV\r\n"
-                         ",(deg),(deg),(m),(m/s),(m/s),(m/s),(m),(m),(m/s),(deg),(deg),,\r\n2019-07-14T16:00:00.000Z,",
-                         0),
-              0u);
+    EXPECT_EQ(
+        text.rfind(
+            "time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,heading,cAcc,gpsFix,numSV\r\n"
+            ",(deg),(deg),(m),(m/s),(m/s),(m/s),(m),(m),(m/s),(deg),(deg),,\r\n2019-07-14T16:00:00.000Z,",
+            0),
+        0u);
     // Every line ends in CR LF.
     size_t lf = 0, crlf = 0;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -79,7 +81,8 @@ TEST(sim_files, record_dialect_reads_back_exactly)
     std::string text = read_file(path);
     EXPECT_EQ(text.find('\r'), std::string::npos);
     EXPECT_EQ(text.front(), '$');
-    EXPECT_NE(text.find("\n$COL,GNSS,time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,numSV\n"), std::string::npos);
+    EXPECT_NE(
+        text.find("\n$COL,GNSS,time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,numSV\n"), std::string::npos);
     EXPECT_NE(text.find("\n$GNSS,2019-07-14T16:00:00.000Z,"), std::string::npos);
 
     gps_track track;
@@ -106,15 +109,16 @@ TEST(sim_files, unwritable_path_is_reported)
 
 TEST(sim_files, truth_json_names_every_field)
 {
-    sim_swoop s = generate_swoop(swoop_options{});
+    sim_swoop s = generate_swoop(swoop_options {});
     std::string j = swoop_truth_json(s.truth);
-    for (const char* key : {"\"run_matrix\"", "\"plane_exit_time\"", "\"top_of_turn_time\"", "\"turn_degrees\": 270.000",
-                            "\"entry_gate_speed\": 28.0", "\"exit_gate\": false", "\"stop_time_text\": \"2019-07-14T"})
+    for (const char* key :
+        { "\"run_matrix\"", "\"plane_exit_time\"", "\"top_of_turn_time\"", "\"turn_degrees\": 270.000",
+            "\"entry_gate_speed\": 28.0", "\"exit_gate\": false", "\"stop_time_text\": \"2019-07-14T" })
         EXPECT_NE(j.find(key), std::string::npos) << key;
     EXPECT_EQ(j.front(), '{');
     EXPECT_EQ(j.substr(j.size() - 2), "}\n");
-    std::string wj = walk_truth_json(generate_walk(walk_options{}).truth);
-    for (const char* key : {"\"theta\": 0.000000000", "\"waypoints\"", "\"stops\"", "\"pond\""})
+    std::string wj = walk_truth_json(generate_walk(walk_options {}).truth);
+    for (const char* key : { "\"theta\": 0.000000000", "\"waypoints\"", "\"stops\"", "\"pond\"" })
         EXPECT_NE(wj.find(key), std::string::npos) << key;
 }
 
@@ -145,7 +149,7 @@ TEST(sim_examples, survey_and_swoops_analyse)
     ASSERT_TRUE(g) << err;
     EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
     EXPECT_NEAR(g->theta, 0.0208, 0.01);
-    for (const char* name : {"swoop-270-right.csv", "swoop-450-left.csv", "swoop-carve.csv"}) {
+    for (const char* name : { "swoop-270-right.csv", "swoop-450-left.csv", "swoop-carve.csv" }) {
         err = nullptr;
         std::unique_ptr<swoop> s = swoop_new((dir + name).c_str(), &err);
         ASSERT_TRUE(s) << err;

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <stdexcept>
 #include <numbers>
+#include <stdexcept>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -36,15 +36,30 @@ double at_time(const std::vector<gps_point>& s, int64_t t, double (*f)(const gps
     return f(s[k - 1]) + (f(s[k]) - f(s[k - 1])) * u;
 }
 
-double x_of(const gps_point& p) { return p.pos_local[0]; }
-double y_of(const gps_point& p) { return p.pos_local[1]; }
-double z_of(const gps_point& p) { return p.pos_local[2]; }
-double speed_of(const gps_point& p) { return horizontal(p.vel_local); }
-double descent_of(const gps_point& p) { return -p.vel_local[2]; }
+double x_of(const gps_point& p)
+{
+    return p.pos_local[0];
+}
+double y_of(const gps_point& p)
+{
+    return p.pos_local[1];
+}
+double z_of(const gps_point& p)
+{
+    return p.pos_local[2];
+}
+double speed_of(const gps_point& p)
+{
+    return horizontal(p.vel_local);
+}
+double descent_of(const gps_point& p)
+{
+    return -p.vel_local[2];
+}
 
 TEST(swoop_sim, motion_is_consistent_and_within_what_a_canopy_can_do)
 {
-    for (double rate : {5.0, 25.0}) {
+    for (double rate : { 5.0, 25.0 }) {
         swoop_options o = exact_swoop();
         o.rate = rate;
         sim_swoop sw = generate_swoop(o);
@@ -61,7 +76,7 @@ TEST(swoop_sim, motion_is_consistent_and_within_what_a_canopy_can_do)
 
 TEST(swoop_sim, noisy_heights_stay_above_the_ground)
 {
-    for (uint64_t seed : {1, 2, 3}) {
+    for (uint64_t seed : { 1, 2, 3 }) {
         swoop_options o;
         o.seed = seed;
         o.skim_height = 0.5;
@@ -157,7 +172,8 @@ TEST(swoop_sim, turn_size_and_direction_show_in_the_headings)
         bool right;
         double height;
     };
-    for (turn_case c : {turn_case{90, true, 110}, turn_case{450, false, 250}, turn_case{630, true, 300}}) {
+    for (turn_case c :
+        { turn_case { 90, true, 110 }, turn_case { 450, false, 250 }, turn_case { 630, true, 300 } }) {
         swoop_options o = exact_swoop();
         o.turn_degrees = c.degrees;
         o.right_turn = c.right;
@@ -214,7 +230,7 @@ TEST(swoop_sim, swoop_beside_the_course_misses_the_gate)
 
 TEST(swoop_sim, speed_course_run_follows_the_arc_through_the_exit_gate)
 {
-    for (bool right : {false, true}) {
+    for (bool right : { false, true }) {
         swoop_options o = exact_swoop();
         o.carve = true;
         o.carve_right = right;
@@ -278,7 +294,7 @@ TEST(swoop_sim, false_start_dips_and_climbs_on_before_the_exit)
 
 TEST(swoop_sim, rates_drops_and_walking_away)
 {
-    for (double rate : {1.0, 3.0, 10.0}) {
+    for (double rate : { 1.0, 3.0, 10.0 }) {
         swoop_options o;
         o.rate = rate;
         o.noise.drop_rate = 0.1;
@@ -310,11 +326,12 @@ TEST(swoop_sim, same_options_same_samples)
     o.noise.drop_rate = 0.02;
     sim_swoop a = generate_swoop(o);
     sim_swoop b = generate_swoop(o);
-    EXPECT_EQ(format_track(a.samples, sim_dialect::field_names), format_track(b.samples, sim_dialect::field_names));
+    EXPECT_EQ(
+        format_track(a.samples, sim_dialect::field_names), format_track(b.samples, sim_dialect::field_names));
     EXPECT_EQ(swoop_truth_json(a.truth), swoop_truth_json(b.truth));
     o.seed = 10;
     EXPECT_NE(format_track(generate_swoop(o).samples, sim_dialect::field_names),
-              format_track(a.samples, sim_dialect::field_names));
+        format_track(a.samples, sim_dialect::field_names));
 }
 
 TEST(swoop_sim, rejects_what_cannot_be_flown)
@@ -322,10 +339,10 @@ TEST(swoop_sim, rejects_what_cannot_be_flown)
     swoop_options o;
     o.turn_height = 40; // below the height the rollout alone needs
     EXPECT_THROW(generate_swoop(o), std::invalid_argument);
-    o = swoop_options{};
+    o = swoop_options {};
     o.exit_height = 700; // under 2500 ft: no pattern entry
     EXPECT_THROW(generate_swoop(o), std::invalid_argument);
-    o = swoop_options{};
+    o = swoop_options {};
     o.flare_speed = 30; // faster than the entry
     EXPECT_THROW(generate_swoop(o), std::invalid_argument);
 }

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <stdexcept>
 #include <numbers>
+#include <stdexcept>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -85,14 +85,14 @@ TEST(walk_sim, jitter_stays_under_a_metre_and_accuracies_look_like_a_logger)
 
 TEST(walk_sim, waypoints_lie_on_the_pond_walk_in_order)
 {
-    for (bool clockwise : {false, true}) {
+    for (bool clockwise : { false, true }) {
         walk_options o = exact_walk();
         o.clockwise = clockwise;
         o.exit_gate = false;
         sim_walk w = generate_walk(o);
         const walk_truth& t = w.truth;
         EXPECT_FALSE(t.has_exit_gate);
-        EXPECT_EQ(t.waypoints[5], (vec3{0, 0, 0}));
+        EXPECT_EQ(t.waypoints[5], (vec3 { 0, 0, 0 }));
         // B on the left of the course for a counterclockwise walk, C upstream, A downstream.
         double side = clockwise ? -1.0 : 1.0;
         EXPECT_NEAR(t.waypoints[1][0], 0.0, 1e-9);
@@ -102,7 +102,7 @@ TEST(walk_sim, waypoints_lie_on_the_pond_walk_in_order)
         EXPECT_NEAR(t.waypoints[4][0], 45.0, 1e-9);
         // The pond: closed, zero-terminated, passing every waypoint W0..W4.
         ASSERT_GE(t.pond.size(), 40u);
-        EXPECT_EQ(t.pond.back(), (vec3{0, 0, 0}));
+        EXPECT_EQ(t.pond.back(), (vec3 { 0, 0, 0 }));
         EXPECT_EQ(t.pond[t.pond.size() - 2], t.pond.front());
         for (size_t k = 0; k < 5; ++k) {
             double nearest = 1e9;
@@ -122,12 +122,12 @@ TEST(walk_sim, theta_follows_the_exit_gate_like_the_survey)
     carve_points(75.0, carve_radius, carve_width, &in, &n, &out);
     double phi = 3.0 * std::numbers::pi / 180.0;
     walk_options o = exact_walk();
-    o.exit_gate_offset = {n[0] * std::cos(phi) - n[1] * std::sin(phi) - n[0],
-                          n[0] * std::sin(phi) + n[1] * std::cos(phi) - n[1]};
+    o.exit_gate_offset = { n[0] * std::cos(phi) - n[1] * std::sin(phi) - n[0],
+        n[0] * std::sin(phi) + n[1] * std::cos(phi) - n[1] };
     EXPECT_NEAR(generate_walk(o).truth.theta, -phi, 1e-9);
 
     // Mirrored course: the exit gate on the -y side.
-    o.exit_gate_offset = {0, 0};
+    o.exit_gate_offset = { 0, 0 };
     o.exit_gate_right = true;
     sim_walk right = generate_walk(o);
     EXPECT_LT(right.truth.waypoints[5][1], -30.0);
@@ -135,25 +135,25 @@ TEST(walk_sim, theta_follows_the_exit_gate_like_the_survey)
 
     // 6 m further out than the nominal gate: ignored, theta from the pole.
     o.exit_gate_right = false;
-    o.exit_gate_offset = {6.0 * n[0] / std::hypot(n[0], n[1]), 6.0 * n[1] / std::hypot(n[0], n[1])};
+    o.exit_gate_offset = { 6.0 * n[0] / std::hypot(n[0], n[1]), 6.0 * n[1] / std::hypot(n[0], n[1]) };
     EXPECT_NEAR(generate_walk(o).truth.theta, 0.0, 1e-9);
 }
 
 TEST(walk_sim, course_frame_sits_on_the_ground_at_the_gate)
 {
     walk_options o;
-    o.course = {47.1, -122.5, 250.0, 310.0};
+    o.course = { 47.1, -122.5, 250.0, 310.0 };
     sim_walk w = generate_walk(o);
     // The origin maps to the ground point under the gate; +x points along the heading.
-    vec3 origin = ecef_to_wgs84(transform_point(matrix_invert(w.truth.matrix), {0, 0, 0}));
+    vec3 origin = ecef_to_wgs84(transform_point(matrix_invert(w.truth.matrix), { 0, 0, 0 }));
     EXPECT_NEAR(origin[0], 47.1, 1e-9);
     EXPECT_NEAR(origin[1], -122.5, 1e-9);
     EXPECT_NEAR(origin[2], 250.0, 1e-6);
     // The local x axis seen in north/east components at the origin.
-    vec3 x_axis = transform_vector(matrix_invert(w.truth.matrix), {1, 0, 0});
+    vec3 x_axis = transform_vector(matrix_invert(w.truth.matrix), { 1, 0, 0 });
     double phi = 47.1 * std::numbers::pi / 180.0, lambda = -122.5 * std::numbers::pi / 180.0;
-    double north = -std::sin(phi) * std::cos(lambda) * x_axis[0] - std::sin(phi) * std::sin(lambda) * x_axis[1] +
-                   std::cos(phi) * x_axis[2];
+    double north = -std::sin(phi) * std::cos(lambda) * x_axis[0]
+        - std::sin(phi) * std::sin(lambda) * x_axis[1] + std::cos(phi) * x_axis[2];
     double east = -std::sin(lambda) * x_axis[0] + std::cos(lambda) * x_axis[1];
     EXPECT_NEAR(std::atan2(east, north) * 180.0 / std::numbers::pi, 310.0 - 360.0, 1e-6);
     EXPECT_NEAR(w.truth.waypoints_wgs84[2][2], 251.0, 1e-3); // logger 1 m above the ground
@@ -165,7 +165,7 @@ TEST(walk_sim, rejects_a_pond_too_small_for_the_survey)
     o.pond_width = 8.0;
     o.upstream = 6.0;
     EXPECT_THROW(generate_walk(o), std::invalid_argument);
-    o = walk_options{};
+    o = walk_options {};
     o.rate = 30;
     EXPECT_THROW(generate_walk(o), std::invalid_argument);
 }

@@ -75,13 +75,13 @@ TEST(track_quirks, files_that_do_not_load_give_the_field_name_reader_message)
         const char* message;
     } cases[] = {
         // "FILE,1" is taken as the field names: no required column.
-        {"dollar-prefixes-missing.gnss", "invalid field names"},
+        { "dollar-prefixes-missing.gnss", "invalid field names" },
         // "COL,GNSS,time,..." names every column, two too many in front:
         // the rows' time lands in a skipped column and lat in time.
-        {"dollar-prefixes-missing-from-column-line.gnss", "invalid time field"},
-        {"empty-file.csv", "missing field names"},
-        {"binary-not-a-container.png", "invalid field names"},
-        {"only-non-numbers.csv", "no GPS points found"},
+        { "dollar-prefixes-missing-from-column-line.gnss", "invalid time field" },
+        { "empty-file.csv", "missing field names" },
+        { "binary-not-a-container.png", "invalid field names" },
+        { "only-non-numbers.csv", "no GPS points found" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -104,7 +104,7 @@ TEST(track_quirks, trailing_commas_add_no_field)
 
 TEST(track_quirks, a_last_row_cut_by_power_loss_is_left_out)
 {
-    for (const char* file : {"last-row-cut-by-power-loss.csv", "last-row-cut-in-time-field.csv"}) {
+    for (const char* file : { "last-row-cut-by-power-loss.csv", "last-row-cut-in-time-field.csv" }) {
         SCOPED_TRACE(file);
         swoop_load r = load_swoop(quirk(file));
         ASSERT_EQ(r.err, "");
@@ -152,7 +152,7 @@ TEST(track_quirks, container_samples_that_cannot_be_placed_are_left_out_by_the_l
     gps_point points[3] = {};
     for (int i = 0; i < 3; ++i) {
         points[i].time = 1563120000000 + 200 * i;
-        points[i].pos_wgs84 = {51.95, 4.43, 12.0 + i};
+        points[i].pos_wgs84 = { 51.95, 4.43, 12.0 + i };
     }
     points[1].vel_ltp[2] = NAN;
     const std::string path = dir.file("swoop.skm");

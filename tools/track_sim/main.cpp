@@ -11,20 +11,19 @@
 
 namespace {
 
-const char* usage_text =
-    "usage: track-sim examples <folder>\n"
-    "       track-sim walk <file.csv> [options]\n"
-    "       track-sim swoop <file.csv> [options]\n"
-    "options for both:\n"
-    "  --seed N  --rate HZ  --noise LEVEL  --drop P  --records\n"
-    "  --lat DEG  --lon DEG  --ground M  --heading DEG  --start MS\n"
-    "walk:\n"
-    "  --clockwise  --no-exit-gate  --exit-right  --exit-offset X,Y  --stop S\n"
-    "  --pond-length M  --pond-width M  --upstream M  --walk-speed MS\n"
-    "swoop:\n"
-    "  --theta RAD  --turn DEG  --left  --turn-height M  --peak-descent MS\n"
-    "  --entry-speed MS  --entry-y M  --skim M  --carve  --carve-right  --reverse\n"
-    "  --false-start  --exit-height M  --climb-start M  --freefall S  --walk-away S\n";
+const char* usage_text = "usage: track-sim examples <folder>\n"
+                         "       track-sim walk <file.csv> [options]\n"
+                         "       track-sim swoop <file.csv> [options]\n"
+                         "options for both:\n"
+                         "  --seed N  --rate HZ  --noise LEVEL  --drop P  --records\n"
+                         "  --lat DEG  --lon DEG  --ground M  --heading DEG  --start MS\n"
+                         "walk:\n"
+                         "  --clockwise  --no-exit-gate  --exit-right  --exit-offset X,Y  --stop S\n"
+                         "  --pond-length M  --pond-width M  --upstream M  --walk-speed MS\n"
+                         "swoop:\n"
+                         "  --theta RAD  --turn DEG  --left  --turn-height M  --peak-descent MS\n"
+                         "  --entry-speed MS  --entry-y M  --skim M  --carve  --carve-right  --reverse\n"
+                         "  --false-start  --exit-height M  --climb-start M  --freefall S  --walk-away S\n";
 
 [[noreturn]] void usage()
 {
@@ -47,7 +46,9 @@ std::string beside(const std::string& path, const char* extension)
 {
     size_t slash = path.find_last_of('/');
     size_t dot = path.find_last_of('.');
-    std::string stem = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
+    std::string stem = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        ? path.substr(0, dot)
+        : path;
     return stem + extension;
 }
 
@@ -92,25 +93,37 @@ struct arguments {
 template <typename options>
 bool common_option(const std::string& a, arguments& args, options& o, bool& records)
 {
-    if (a == "--seed") o.seed = std::strtoull(args.value(), nullptr, 10);
-    else if (a == "--rate") o.rate = number(args.value());
-    else if (a == "--noise") o.noise.level = number(args.value());
-    else if (a == "--drop") o.noise.drop_rate = number(args.value());
-    else if (a == "--records") records = true;
-    else if (a == "--lat") o.course.lat = number(args.value());
-    else if (a == "--lon") o.course.lon = number(args.value());
-    else if (a == "--ground") o.course.ground_height = number(args.value());
-    else if (a == "--heading") o.course.heading = number(args.value());
-    else if (a == "--start") o.start_time = std::strtoll(args.value(), nullptr, 10);
-    else return false;
+    if (a == "--seed")
+        o.seed = std::strtoull(args.value(), nullptr, 10);
+    else if (a == "--rate")
+        o.rate = number(args.value());
+    else if (a == "--noise")
+        o.noise.level = number(args.value());
+    else if (a == "--drop")
+        o.noise.drop_rate = number(args.value());
+    else if (a == "--records")
+        records = true;
+    else if (a == "--lat")
+        o.course.lat = number(args.value());
+    else if (a == "--lon")
+        o.course.lon = number(args.value());
+    else if (a == "--ground")
+        o.course.ground_height = number(args.value());
+    else if (a == "--heading")
+        o.course.heading = number(args.value());
+    else if (a == "--start")
+        o.start_time = std::strtoll(args.value(), nullptr, 10);
+    else
+        return false;
     return true;
 }
 
 // Writes the track file and its truth beside it; the exit status.
-int write_run(const std::string& path, const std::vector<gps_point>& samples, bool records, const std::string& truth)
+int write_run(
+    const std::string& path, const std::vector<gps_point>& samples, bool records, const std::string& truth)
 {
-    bool ok = write(path, format_track(samples, records ? sim_dialect::records : sim_dialect::field_names)) &&
-              write(beside(path, ".json"), truth);
+    bool ok = write(path, format_track(samples, records ? sim_dialect::records : sim_dialect::field_names))
+        && write(beside(path, ".json"), truth);
     return ok ? 0 : 1;
 }
 
@@ -120,10 +133,14 @@ int run_walk(const std::string& path, arguments args)
     bool records = false;
     while (args.more()) {
         std::string a = args.option();
-        if (common_option(a, args, o, records)) continue;
-        if (a == "--clockwise") o.clockwise = true;
-        else if (a == "--no-exit-gate") o.exit_gate = false;
-        else if (a == "--exit-right") o.exit_gate_right = true;
+        if (common_option(a, args, o, records))
+            continue;
+        if (a == "--clockwise")
+            o.clockwise = true;
+        else if (a == "--no-exit-gate")
+            o.exit_gate = false;
+        else if (a == "--exit-right")
+            o.exit_gate_right = true;
         else if (a == "--exit-offset") {
             const char* v = args.value();
             char* end = nullptr;
@@ -131,13 +148,18 @@ int run_walk(const std::string& path, arguments args)
             if (*end != ',')
                 usage();
             o.exit_gate_offset[1] = number(end + 1);
-        }
-        else if (a == "--stop") o.stop_time = number(args.value());
-        else if (a == "--pond-length") o.pond_length = number(args.value());
-        else if (a == "--pond-width") o.pond_width = number(args.value());
-        else if (a == "--upstream") o.upstream = number(args.value());
-        else if (a == "--walk-speed") o.walk_speed = number(args.value());
-        else usage();
+        } else if (a == "--stop")
+            o.stop_time = number(args.value());
+        else if (a == "--pond-length")
+            o.pond_length = number(args.value());
+        else if (a == "--pond-width")
+            o.pond_width = number(args.value());
+        else if (a == "--upstream")
+            o.upstream = number(args.value());
+        else if (a == "--walk-speed")
+            o.walk_speed = number(args.value());
+        else
+            usage();
     }
     sim_walk w = generate_walk(o);
     return write_run(path, w.samples, records, walk_truth_json(w.truth));
@@ -149,24 +171,42 @@ int run_swoop(const std::string& path, arguments args)
     bool records = false;
     while (args.more()) {
         std::string a = args.option();
-        if (common_option(a, args, o, records)) continue;
-        if (a == "--theta") o.theta = number(args.value());
-        else if (a == "--turn") o.turn_degrees = number(args.value());
-        else if (a == "--left") o.right_turn = false;
-        else if (a == "--turn-height") o.turn_height = number(args.value());
-        else if (a == "--peak-descent") o.peak_descent = number(args.value());
-        else if (a == "--entry-speed") o.entry_speed = number(args.value());
-        else if (a == "--entry-y") o.entry_y = number(args.value());
-        else if (a == "--skim") o.skim_height = number(args.value());
-        else if (a == "--carve") o.carve = true;
-        else if (a == "--carve-right") o.carve = o.carve_right = true;
-        else if (a == "--reverse") o.reverse = true;
-        else if (a == "--false-start") o.false_start = true;
-        else if (a == "--exit-height") o.exit_height = number(args.value());
-        else if (a == "--climb-start") o.climb_start = number(args.value());
-        else if (a == "--freefall") o.freefall_time = number(args.value());
-        else if (a == "--walk-away") o.walk_away = number(args.value());
-        else usage();
+        if (common_option(a, args, o, records))
+            continue;
+        if (a == "--theta")
+            o.theta = number(args.value());
+        else if (a == "--turn")
+            o.turn_degrees = number(args.value());
+        else if (a == "--left")
+            o.right_turn = false;
+        else if (a == "--turn-height")
+            o.turn_height = number(args.value());
+        else if (a == "--peak-descent")
+            o.peak_descent = number(args.value());
+        else if (a == "--entry-speed")
+            o.entry_speed = number(args.value());
+        else if (a == "--entry-y")
+            o.entry_y = number(args.value());
+        else if (a == "--skim")
+            o.skim_height = number(args.value());
+        else if (a == "--carve")
+            o.carve = true;
+        else if (a == "--carve-right")
+            o.carve = o.carve_right = true;
+        else if (a == "--reverse")
+            o.reverse = true;
+        else if (a == "--false-start")
+            o.false_start = true;
+        else if (a == "--exit-height")
+            o.exit_height = number(args.value());
+        else if (a == "--climb-start")
+            o.climb_start = number(args.value());
+        else if (a == "--freefall")
+            o.freefall_time = number(args.value());
+        else if (a == "--walk-away")
+            o.walk_away = number(args.value());
+        else
+            usage();
     }
     sim_swoop s = generate_swoop(o);
     return write_run(path, s.samples, records, swoop_truth_json(s.truth));
@@ -183,9 +223,9 @@ int main(int argc, char** argv)
         if (command == "examples")
             return run_examples(argv[2]);
         if (command == "walk")
-            return run_walk(argv[2], arguments{argc, argv});
+            return run_walk(argv[2], arguments { argc, argv });
         if (command == "swoop")
-            return run_swoop(argv[2], arguments{argc, argv});
+            return run_swoop(argv[2], arguments { argc, argv });
     } catch (const std::invalid_argument& e) {
         std::fprintf(stderr, "track-sim: %s\n", e.what());
         return 1;

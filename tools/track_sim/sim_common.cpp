@@ -82,7 +82,7 @@ void channel::ramp(double t0, double duration, double b, ease e)
 
 void channel::ramp_from(double t0, double duration, double a, double b, ease e)
 {
-    pieces_.push_back({t0, t0 + duration, a, b, e});
+    pieces_.push_back({ t0, t0 + duration, a, b, e });
 }
 
 double channel::held_before(size_t i) const
@@ -98,8 +98,8 @@ double channel::last() const
 double channel::value(double t) const
 {
     // The first piece that ends after t.
-    auto it = std::upper_bound(pieces_.begin(), pieces_.end(), t,
-                               [](double v, const piece& p) { return v < p.t1; });
+    auto it = std::upper_bound(
+        pieces_.begin(), pieces_.end(), t, [](double v, const piece& p) { return v < p.t1; });
     if (it == pieces_.end())
         return last();
     if (t < it->t0)
@@ -135,7 +135,7 @@ double channel::integral(double t0, double t1) const
 
 frame make_frame(const frame_matrix& m)
 {
-    return {m, matrix_invert(m)};
+    return { m, matrix_invert(m) };
 }
 
 vec3 local_to_wgs84(const frame& f, const vec3& local)
@@ -149,27 +149,30 @@ vec3 local_velocity_to_ned(const frame& f, const vec3& wgs84, const vec3& vel_lo
     double phi = wgs84[0] * deg;
     double lambda = wgs84[1] * deg;
     double sp = std::sin(phi), cp = std::cos(phi), sl = std::sin(lambda), cl = std::cos(lambda);
-    vec3 north{-sp * cl, -sp * sl, cp};
-    vec3 east{-sl, cl, 0.0};
-    vec3 down{-cp * cl, -cp * sl, -sp};
+    vec3 north { -sp * cl, -sp * sl, cp };
+    vec3 east { -sl, cl, 0.0 };
+    vec3 down { -cp * cl, -cp * sl, -sp };
     auto dot = [](const vec3& a, const vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
-    return {dot(north, v), dot(east, v), dot(down, v)};
+    return { dot(north, v), dot(east, v), dot(down, v) };
 }
 
 logger_model::logger_model(const frame_matrix& local, const sim_noise& noise, uint64_t seed)
-    : frame_(make_frame(local)), noise_(noise), noise_rng_(stream_seed(seed, 1)),
-      drop_rng_(stream_seed(seed, 2)), acc_rng_(stream_seed(seed, 3))
+    : frame_(make_frame(local))
+    , noise_(noise)
+    , noise_rng_(stream_seed(seed, 1))
+    , drop_rng_(stream_seed(seed, 2))
+    , acc_rng_(stream_seed(seed, 3))
 {
     acc_phase_ = acc_rng_.uniform() * 6.283185307179586;
     numsv_ = 9 + static_cast<int>(acc_rng_.uniform() * 5.0);
     // Start the wandering error somewhere inside its usual range.
     double level = std::max(0.0, noise_.level);
-    pos_error_ = {0.3 * level * noise_rng_.gauss() * 0.5, 0.3 * level * noise_rng_.gauss() * 0.5,
-                  0.45 * level * noise_rng_.gauss() * 0.5};
+    pos_error_ = { 0.3 * level * noise_rng_.gauss() * 0.5, 0.3 * level * noise_rng_.gauss() * 0.5,
+        0.45 * level * noise_rng_.gauss() * 0.5 };
 }
 
-void logger_model::record(int64_t time, const vec3& pos_local, const vec3& vel_local, bool keep,
-                          std::vector<gps_point>& out)
+void logger_model::record(
+    int64_t time, const vec3& pos_local, const vec3& vel_local, bool keep, std::vector<gps_point>& out)
 {
     double dt = started_ ? static_cast<double>(time - last_time_) / 1000.0 : 0.0;
     started_ = true;
@@ -182,7 +185,7 @@ void logger_model::record(int64_t time, const vec3& pos_local, const vec3& vel_l
     const double tau = 30.0;
     double phi = std::exp(-dt / tau);
     double drive = std::sqrt(std::max(0.0, 1.0 - phi * phi));
-    const double sigma[3] = {0.3 * level, 0.3 * level, 0.45 * level};
+    const double sigma[3] = { 0.3 * level, 0.3 * level, 0.45 * level };
     for (size_t k = 0; k < 3; ++k)
         pos_error_[k] = pos_error_[k] * phi + sigma[k] * drive * noise_rng_.gauss();
     double horizontal = std::hypot(pos_error_[0], pos_error_[1]);
@@ -210,8 +213,8 @@ void logger_model::record(int64_t time, const vec3& pos_local, const vec3& vel_l
     if (drop && !keep)
         return;
 
-    vec3 pos{pos_local[0] + pos_error_[0], pos_local[1] + pos_error_[1], pos_local[2] + pos_error_[2]};
-    gps_point p{};
+    vec3 pos { pos_local[0] + pos_error_[0], pos_local[1] + pos_error_[1], pos_local[2] + pos_error_[2] };
+    gps_point p {};
     p.time = time;
     p.pos_wgs84 = local_to_wgs84(frame_, pos);
     p.vel_ltp = local_velocity_to_ned(frame_, p.pos_wgs84, vel);
@@ -238,7 +241,7 @@ int64_t logger_time(int64_t t)
     int64_t minute = (t >= 0 ? t / 60000 : -((-t + 59999) / 60000)) * 60000;
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d.%03d", static_cast<int>((t - minute) / 1000),
-                  static_cast<int>((t - minute) % 1000));
+        static_cast<int>((t - minute) % 1000));
     double seconds = std::strtod(buf, nullptr);
     return minute + static_cast<int64_t>(static_cast<uint32_t>(std::trunc(seconds * 1000)));
 }

@@ -25,16 +25,16 @@ swoop_options example_swoop(const sim_course& course, double theta, sim_example 
         uint64_t seed;
         double turn_degrees;
         bool right_turn;
-        double turn_height;  // m above ground
+        double turn_height; // m above ground
         double peak_descent; // m/s
-        double entry_speed;  // m/s
-        double entry_y;      // m, run frame
+        double entry_speed; // m/s
+        double entry_y; // m, run frame
     };
     static constexpr flight flights[] = {
         // seed  turn   right  height descent entry  entry_y
-        {21,     270.0, true,  165.0, 24.0,   28.5,  2.0},  // right_270
-        {22,     450.0, false, 255.0, 27.0,   30.0,  -3.5}, // left_450
-        {23,     270.0, false, 170.0, 25.0,   29.0,  1.0},  // carve
+        { 21, 270.0, true, 165.0, 24.0, 28.5, 2.0 }, // right_270
+        { 22, 450.0, false, 255.0, 27.0, 30.0, -3.5 }, // left_450
+        { 23, 270.0, false, 170.0, 25.0, 29.0, 1.0 }, // carve
     };
     const flight& f = flights[static_cast<size_t>(which)];
     swoop_options o = example_swoop_base(course, theta);
@@ -57,13 +57,13 @@ std::vector<sim_file> bundled_examples()
 {
     std::vector<sim_file> files;
     auto add = [&files](const std::string& stem, std::string track, std::string truth) {
-        files.push_back({stem + ".csv", std::move(track)});
-        files.push_back({stem + ".json", std::move(truth)});
+        files.push_back({ stem + ".csv", std::move(track) });
+        files.push_back({ stem + ".json", std::move(truth) });
     };
 
     walk_options walk;
     walk.seed = 11;
-    walk.exit_gate_offset = {1.2, -0.8};
+    walk.exit_gate_offset = { 1.2, -0.8 };
     sim_walk gate = generate_walk(walk);
     add("gate-walk", format_track(gate.samples, sim_dialect::field_names), walk_truth_json(gate.truth));
 
@@ -73,9 +73,9 @@ std::vector<sim_file> bundled_examples()
         sim_dialect dialect;
     };
     static constexpr example_file swoops[] = {
-        {sim_example::right_270, "swoop-270-right", sim_dialect::field_names},
-        {sim_example::left_450, "swoop-450-left", sim_dialect::records},
-        {sim_example::carve, "swoop-carve", sim_dialect::field_names},
+        { sim_example::right_270, "swoop-270-right", sim_dialect::field_names },
+        { sim_example::left_450, "swoop-450-left", sim_dialect::records },
+        { sim_example::carve, "swoop-carve", sim_dialect::field_names },
     };
     for (size_t k = 0; k < std::size(swoops); ++k) {
         swoop_options o = example_swoop(walk.course, gate.truth.theta, swoops[k].which);

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <stdexcept>
 #include <numbers>
+#include <stdexcept>
 
 #include "core/geometry/geodetic.h"
 #include "core/geometry/vector_math.h"
@@ -21,11 +21,11 @@ using namespace sim_detail;
 
 namespace {
 
-constexpr double gravity = 9.81;          // m/s^2
-constexpr double terminal_speed = 55.0;   // m/s, belly-to-earth freefall
-constexpr double aircraft_speed = 35.0;   // m/s ground speed of the aircraft
-constexpr double aircraft_turn = 3.0;     // degrees per second while climbing
-constexpr double carve_ramp = 0.25;       // s to bank into and out of the speed-course arc
+constexpr double gravity = 9.81; // m/s^2
+constexpr double terminal_speed = 55.0; // m/s, belly-to-earth freefall
+constexpr double aircraft_speed = 35.0; // m/s ground speed of the aircraft
+constexpr double aircraft_turn = 3.0; // degrees per second while climbing
+constexpr double carve_ramp = 0.25; // s to bank into and out of the speed-course arc
 constexpr double pattern_height = 2500.0 / ft_per_m; // m
 
 void check(bool ok, const char* what)
@@ -35,18 +35,18 @@ void check(bool ok, const char* what)
 }
 
 struct plan {
-    channel vh{0};     // m/s horizontal speed
-    channel vz{0};     // m/s vertical velocity, up positive
-    channel turn{0};   // degrees per second, clockwise seen from above
-    double z0 = 0;     // m, logger height at the start
-    int64_t exit_ms = 0, deploy_ms = 0;   // freefall between these
-    std::vector<double> ff_vh, ff_vz;     // m/s per ms of freefall
+    channel vh { 0 }; // m/s horizontal speed
+    channel vz { 0 }; // m/s vertical velocity, up positive
+    channel turn { 0 }; // degrees per second, clockwise seen from above
+    double z0 = 0; // m, logger height at the start
+    int64_t exit_ms = 0, deploy_ms = 0; // freefall between these
+    std::vector<double> ff_vh, ff_vz; // m/s per ms of freefall
     int64_t level_ms = 0, touchdown_ms = 0; // drag-law run between these
-    double level_speed = 0;               // m/s at level_ms
-    double drag_length = 0;               // m
+    double level_speed = 0; // m/s at level_ms
+    double drag_length = 0; // m
     bool carve = false;
-    double carve_sign = -1;               // -1 turns toward +y (left), +1 toward -y
-    double carve_curvature = 0;           // 1/m
+    double carve_sign = -1; // -1 turns toward +y (left), +1 toward -y
+    double carve_curvature = 0; // 1/m
     int64_t gate_ms = 0;
     int64_t takeoff_ms = -1, false_start_ms = -1, turn_ms = 0, peak_ms = 0, end_ms = 0;
 };
@@ -63,17 +63,17 @@ int64_t s_to_ms(double s)
 
 // One millisecond of the true motion.
 struct moment {
-    int64_t n;      // ms from the start
-    vec3 pos;       // m, run frame (before the final move: the planning frame)
-    vec3 vel;       // m/s
+    int64_t n; // ms from the start
+    vec3 pos; // m, run frame (before the final move: the planning frame)
+    vec3 vel; // m/s
     double heading; // degrees clockwise from +x, unwound
 };
 
 // Integrates the plan; calls see() for every millisecond up to last_ms.
 void integrate(const plan& p, int64_t last_ms, const std::function<void(const moment&)>& see)
 {
-    double carve_angle = 0;      // degrees turned on the arc so far
-    int64_t carve_out_ms = -1;   // start of banking out of the arc
+    double carve_angle = 0; // degrees turned on the arc so far
+    int64_t carve_out_ms = -1; // start of banking out of the arc
     auto speeds = [&](int64_t n, double* vh, double* vz) {
         if (n >= p.exit_ms && n <= p.deploy_ms) {
             *vh = p.ff_vh[static_cast<size_t>(n - p.exit_ms)];
@@ -102,14 +102,14 @@ void integrate(const plan& p, int64_t last_ms, const std::function<void(const mo
         return p.carve_sign * k * p.carve_curvature * vh / deg;
     };
 
-    moment m{0, {0, 0, p.z0}, {}, 0};
+    moment m { 0, { 0, 0, p.z0 }, {}, 0 };
     double vh, vz;
     speeds(0, &vh, &vz);
     double w = turn_rate(0, vh);
     for (int64_t n = 0;; ++n) {
         m.n = n;
         double c = std::cos(m.heading * deg), s = std::sin(m.heading * deg);
-        m.vel = {vh * c, -vh * s, vz};
+        m.vel = { vh * c, -vh * s, vz };
         see(m);
         if (n >= last_ms)
             break;
@@ -144,22 +144,23 @@ plan make_plan(const swoop_options& o)
     check(o.freefall_time >= 2.0 && o.opening_time >= 2.0, "swoop: freefall and opening need 2 s at least");
     check(o.canopy_speed >= 5.0 && o.canopy_speed <= 20.0, "swoop: canopy speed must be 5 to 20 m/s");
     check(o.canopy_sink >= 2.0 && o.approach_sink >= 1.0 && o.approach_sink < o.canopy_sink + 5.0,
-          "swoop: canopy sink rates out of range");
+        "swoop: canopy sink rates out of range");
     check(o.peak_descent >= 10.0 && o.peak_descent <= 40.0, "swoop: peak descent must be 10 to 40 m/s");
     check(o.rollout_height >= 20.0, "swoop: the rollout needs 20 m at least");
     check(o.turn_degrees >= 0.0 && o.turn_degrees <= 1080.0, "swoop: turn must be 0 to 1080 degrees");
     check(o.entry_speed >= 12.0 && o.entry_speed <= 45.0, "swoop: entry speed must be 12 to 45 m/s");
-    check(o.flare_speed >= 4.0 && o.flare_speed < o.entry_speed - 1.0, "swoop: flare speed must be below the entry speed");
+    check(o.flare_speed >= 4.0 && o.flare_speed < o.entry_speed - 1.0,
+        "swoop: flare speed must be below the entry speed");
     check(o.skim_height >= 0.1 && o.skim_height <= 5.0, "swoop: skim height must be 0.1 to 5 m");
     check(o.carry_height >= 0.0 && o.drag_length >= 40.0, "swoop: carry height or drag length out of range");
     check(o.stand_time >= 0.0 && o.walk_away >= 0.0 && o.ground_time >= 0.0 && o.jump_run >= 0.0,
-          "swoop: negative time");
+        "swoop: negative time");
 
     plan p;
     const double cr = o.climb_rate;
-    double t = 0;      // s, planning cursor
-    double z_climb;    // m at the start of the steady climb
-    double t_climb;    // s
+    double t = 0; // s, planning cursor
+    double z_climb; // m at the start of the steady climb
+    double t_climb; // s
     double t_lift = 0;
     if (o.climb_start <= 0) {
         p.z0 = o.carry_height;
@@ -171,7 +172,8 @@ plan make_plan(const swoop_options& o)
         t_climb = t_lift + 5.0;
         z_climb = p.z0 + 2.5 * cr;
     } else {
-        check(o.climb_start <= o.exit_height - 30.0, "swoop: the log must start 30 m below the exit at least");
+        check(
+            o.climb_start <= o.exit_height - 30.0, "swoop: the log must start 30 m below the exit at least");
         p.z0 = o.climb_start;
         p.vh = channel(aircraft_speed);
         p.vz = channel(cr);
@@ -190,7 +192,8 @@ plan make_plan(const swoop_options& o)
         p.false_start_ms = s_to_ms(t_dip);
     }
     double t_level = t_climb + (o.exit_height - z_climb - dip_change - 2.5 * cr) / cr;
-    check(t_level >= (o.false_start ? t_dip + 6.0 : t_climb), "swoop: the log starts too close to the exit height");
+    check(t_level >= (o.false_start ? t_dip + 6.0 : t_climb),
+        "swoop: the log starts too close to the exit height");
     if (o.climb_start <= 0 && t_level >= t_lift + 15.0)
         p.turn.ramp(t_lift + 5.0, 5.0, aircraft_turn);
     if (o.false_start) {
@@ -228,8 +231,9 @@ plan make_plan(const swoop_options& o)
     p.vz.ramp_from(t_deploy, o.opening_time, fz, -o.canopy_sink);
     double z_open = o.exit_height + ff_drop + o.opening_time * (fz - o.canopy_sink) / 2.0;
     double t_hold = t_deploy + o.opening_time;
-    double hold = (z_open - o.turn_height - 3.0 * (o.canopy_sink + o.approach_sink) / 2.0 -
-                   o.approach_time * o.approach_sink) / o.canopy_sink;
+    double hold = (z_open - o.turn_height - 3.0 * (o.canopy_sink + o.approach_sink) / 2.0
+                      - o.approach_time * o.approach_sink)
+        / o.canopy_sink;
     check(hold >= 10.0, "swoop: the canopy opens too low for the approach and turn");
     const double dir = o.right_turn ? 1.0 : -1.0;
     double approach_heading = -dir * o.turn_degrees;
@@ -247,8 +251,8 @@ plan make_plan(const swoop_options& o)
 
     // The diving turn: descent builds up to its peak as the turn ends.
     double z_level = o.carry_height + o.skim_height;
-    double turn_time = (o.turn_height - z_level - o.rollout_height) /
-                       (o.approach_sink + (o.peak_descent - o.approach_sink) * ease_average(ease::ease_out));
+    double turn_time = (o.turn_height - z_level - o.rollout_height)
+        / (o.approach_sink + (o.peak_descent - o.approach_sink) * ease_average(ease::ease_out));
     check(turn_time >= 2.0, "swoop: the turn starts too low for its rollout");
     double bank = std::min(1.0, turn_time / 4.0);
     double rate = dir * o.turn_degrees / (turn_time - bank);
@@ -288,7 +292,7 @@ plan make_plan(const swoop_options& o)
         double radius = carve_radius - (o.carve_right ? -o.entry_y : o.entry_y);
         check(radius >= 20.0, "swoop: entry offset too large for the speed course");
         check(o.drag_length * std::log(o.entry_speed / o.flare_speed) >= radius * 75.0 * deg + 20.0,
-              "swoop: the run is too short for the speed course");
+            "swoop: the run is too short for the speed course");
         p.carve = true;
         p.carve_sign = o.carve_right ? 1.0 : -1.0;
         p.carve_curvature = 1.0 / radius;
@@ -322,7 +326,7 @@ sim_swoop generate_swoop(const swoop_options& o)
 
     // First pass: where the plan reaches the entry gate, and how far the
     // heading of the run is off the course (a rounding residue).
-    vec3 at_gate{};
+    vec3 at_gate {};
     double heading_run = 0;
     integrate(p, p.gate_ms, [&](const moment& m) {
         if (m.n == p.peak_ms)
@@ -335,7 +339,7 @@ sim_swoop generate_swoop(const swoop_options& o)
     auto place = [&](const vec3& v, bool position) -> vec3 {
         double x = position ? v[0] - at_gate[0] : v[0];
         double y = position ? v[1] - at_gate[1] : v[1];
-        vec3 r{x * co - y * so, x * so + y * co, v[2]};
+        vec3 r { x * co - y * so, x * so + y * co, v[2] };
         if (position)
             r[1] += o.entry_y;
         return r;
@@ -355,7 +359,7 @@ sim_swoop generate_swoop(const swoop_options& o)
     size_t next_sample = 0;
     logger_model logger(tr.run_matrix, o.noise, o.seed);
     const double stop_speed = 2.0 / mph_per_ms;
-    vec3 prev_pos{};
+    vec3 prev_pos {};
     double prev_speed = 0;
     double heading_turn = 0;
     vec3 gate_p1, gate_p2, gate_p3;
@@ -397,8 +401,8 @@ sim_swoop generate_swoop(const swoop_options& o)
             } else if (f0 <= 0 && f1 > 0) {
                 exit_done = true;
                 double f = f0 / (f0 - f1);
-                vec2 x{prev_pos[0] + (pos[0] - prev_pos[0]) * f, prev_pos[1] + (pos[1] - prev_pos[1]) * f};
-                vec2 centre{gate_p2[0], side * gate_p2[1]};
+                vec2 x { prev_pos[0] + (pos[0] - prev_pos[0]) * f, prev_pos[1] + (pos[1] - prev_pos[1]) * f };
+                vec2 centre { gate_p2[0], side * gate_p2[1] };
                 tr.carve_direction = side > 0 ? 1 : 0;
                 if (vec2_distance(x, centre) <= 12.0) {
                     tr.exit_gate = true;
@@ -418,7 +422,7 @@ sim_swoop generate_swoop(const swoop_options& o)
         }
         if (next_sample < offsets.size() && offsets[next_sample] == m.n) {
             logger.record(o.start_time + m.n, pos, vel, next_sample == 0 || next_sample + 1 == offsets.size(),
-                          result.samples);
+                result.samples);
             ++next_sample;
         }
         prev_pos = pos;

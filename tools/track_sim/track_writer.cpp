@@ -3,8 +3,8 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <string>
 #include <numbers>
+#include <string>
 
 #include "core/platform/platform.h"
 #include "core/track/error_text.h"
@@ -53,7 +53,7 @@ void append_row(std::string& out, const gps_point& p, bool field_names)
             heading += 360.0;
         double cacc = speed > 0 ? std::min(180.0, p.sacc / speed * 180.0 / std::numbers::pi) : 180.0;
         std::snprintf(buf, sizeof buf, ",%.5f,%.5f,%u,%u", heading, cacc, static_cast<unsigned>(p.gpsfix),
-                      static_cast<unsigned>(p.numsv));
+            static_cast<unsigned>(p.numsv));
     } else {
         std::snprintf(buf, sizeof buf, ",%u", static_cast<unsigned>(p.numsv));
     }
@@ -80,9 +80,8 @@ std::string sim_time_text(int64_t ms)
     int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", static_cast<int>(year),
-                  static_cast<int>(month), static_cast<int>(day), static_cast<int>(day_seconds / 3600),
-                  static_cast<int>(day_seconds / 60 % 60), static_cast<int>(day_seconds % 60),
-                  static_cast<int>(rest));
+        static_cast<int>(month), static_cast<int>(day), static_cast<int>(day_seconds / 3600),
+        static_cast<int>(day_seconds / 60 % 60), static_cast<int>(day_seconds % 60), static_cast<int>(rest));
     return buf;
 }
 
@@ -134,8 +133,8 @@ bool write_text_file(const char* path, const std::string& text, const char** err
     return true;
 }
 
-bool write_track(const char* path, const std::vector<gps_point>& samples, sim_dialect dialect,
-                 const char** err)
+bool write_track(
+    const char* path, const std::vector<gps_point>& samples, sim_dialect dialect, const char** err)
 {
     return write_text_file(path, format_track(samples, dialect), err);
 }

@@ -2,8 +2,8 @@
 #include <array>
 #include <cinttypes>
 #include <cstdio>
-#include <string>
 #include <numbers>
+#include <string>
 
 #include "core/track/track_frames.h"
 #include "tools/track_sim/track_sim.h"
@@ -70,7 +70,8 @@ public:
         }
         out_ += "\n  ]";
     }
-    template <class Range> void points(const char* name, const Range& ps, size_t count, const char* format = "%.3f")
+    template <class Range>
+    void points(const char* name, const Range& ps, size_t count, const char* format = "%.3f")
     {
         key(name);
         out_ += "[";
@@ -85,7 +86,8 @@ public:
         out_ += "\n  ]";
     }
     // [[start, end], ...] of ms times.
-    void time_pairs(const char* name, const std::array<int64_t, 6>& a, const std::array<int64_t, 6>& b, size_t count)
+    void time_pairs(
+        const char* name, const std::array<int64_t, 6>& a, const std::array<int64_t, 6>& b, size_t count)
     {
         key(name);
         out_ += "[";
@@ -96,10 +98,7 @@ public:
         }
         out_ += "\n  ]";
     }
-    std::string finish()
-    {
-        return "{" + out_ + "\n}\n";
-    }
+    std::string finish() { return "{" + out_ + "\n}\n"; }
 
 private:
     void append(const char* format, double v)
