@@ -33,24 +33,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/platform/glib_handles.h"
+
 namespace {
 
 constexpr const char* settings_group = "settings";
-
-struct g_free_deleter {
-    void operator()(void* p) const { g_free(p); }
-};
-using g_text = std::unique_ptr<gchar, g_free_deleter>;
-
-struct key_file_unref {
-    void operator()(GKeyFile* k) const { g_key_file_unref(k); }
-};
-using key_file_ptr = std::unique_ptr<GKeyFile, key_file_unref>;
-
-struct error_free {
-    void operator()(GError* e) const { g_error_free(e); }
-};
-using error_ptr = std::unique_ptr<GError, error_free>;
 
 // An open file descriptor that closes itself.
 class unique_fd {
@@ -218,7 +205,7 @@ load_result load(const std::string& path, GKeyFile* key_file)
     gsize length = 0;
     GError* raw_error = nullptr;
     if (!g_file_get_contents(path.c_str(), &raw, &length, &raw_error)) {
-        error_ptr error(raw_error);
+        g_error_ptr error(raw_error);
         return g_error_matches(error.get(), G_FILE_ERROR, G_FILE_ERROR_NOENT) ? load_result::absent
                                                                               : load_result::failed;
     }

@@ -1,0 +1,36 @@
+#include "gui/dialogs.h"
+
+#include <cstdarg>
+
+#include "core/platform/glib_handles.h"
+
+void show_error(GtkWidget* window, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    g_text text(g_strdup_vprintf(format, args));
+    va_end(args);
+    // Paths are bytes and may hold "&" or "<": GTK shows an empty dialog for
+    // text that is not UTF-8 or not valid markup, so both are made safe here.
+    g_text valid(g_utf8_make_valid(text.get(), -1));
+    g_text markup(g_markup_escape_text(valid.get(), -1));
+
+    GtkWidget* dialog = gtk_message_dialog_new(window ? GTK_WINDOW(window) : nullptr, GTK_DIALOG_MODAL,
+        GTK_MESSAGE_OTHER, GTK_BUTTONS_CLOSE, nullptr);
+    gtk_message_dialog_set_markup(GTK_MESSAGE_DIALOG(dialog), markup.get());
+    gtk_window_set_title(GTK_WINDOW(dialog), "Error");
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+
+void about_show(GtkWidget* window)
+{
+    GtkWidget* dialog = gtk_about_dialog_new();
+    if (gobject_ptr<GdkPixbuf> logo { gdk_pixbuf_new_from_resource("/sk-256.png", nullptr) })
+        gtk_about_dialog_set_logo(GTK_ABOUT_DIALOG(dialog), logo.get());
+    gtk_about_dialog_set_program_name(GTK_ABOUT_DIALOG(dialog), "Skimra");
+    gtk_about_dialog_set_version(GTK_ABOUT_DIALOG(dialog), sk_gui_version);
+    gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(window));
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}

@@ -1,0 +1,371 @@
+#include "gui/plot_pages.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/files/kml_writer.h"
+#include "core/geometry/geodetic.h"
+#include "core/platform/glib_handles.h"
+#include "core/plot/cairo_handles.h"
+#include "core/swoop/point_at.h"
+#include "core/swoop/report.h"
+#include "gui/dialogs.h"
+#include "gui/player.h"
+#include "gui/swoop_list.h"
+#include "gui/window.h"
+
+namespace {
+
+constexpr const char* surface_key = "surface";
+constexpr const char* label_key = "label";
+constexpr uint32_t overlay_grey = 0x808080;
+
+uint64_t renders = 0; // plot page renderings since the start
+
+bool metric_units(const window_context& ctx)
+{
+    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ctx.metric_check));
+}
+
+// "size-allocate" of a plot page: renders its plots into a new image surface
+// at the widget's scale factor. The only place a page renders.
+void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
+{
+    window_context* ctx = context_of(page);
+    if (!ctx)
+        return;
+    const double W = allocation->width, H = allocation->height;
+    // A landscape 11 x 8.5 sheet, as large as fits, centred.
+    double width = W, height = H;
+    if (W / H < 22.0 / 17.0)
+        height = W * 17 / 22;
+    else
+        width = H * 22 / 17;
+    const double x0 = (W - width) / 2, y0 = (H - height) / 2;
+
+    const int scale = gtk_widget_get_scale_factor(page);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H));
+    cairo_surface_set_device_scale(surface, scale, scale);
+    g_object_set_data_full(G_OBJECT(page), surface_key, surface, GDestroyNotify(cairo_surface_destroy));
+
+    cairo_context_ptr cr(cairo_create(surface));
+    cairo_set_source_rgb(cr.get(), 0.33, 0.33, 0.33);
+    cairo_paint(cr.get());
+    cairo_rectangle(cr.get(), x0, y0, width, height);
+    cairo_clip(cr.get());
+    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    cairo_paint(cr.get());
+    const char* name = static_cast<const char*>(g_object_get_data(G_OBJECT(page), label_key));
+    if (const plot_page* layout = plot_set_page(name))
+        plot_set_render_page(cr.get(), *layout, ctx->plots);
+    renders++;
+}
+
+// "draw" of a plot page: paints the stored rendering.
+gboolean on_page_draw(GtkWidget* page, cairo_t* cr, gpointer)
+{
+    auto* surface = static_cast<cairo_surface_t*>(g_object_get_data(G_OBJECT(page), surface_key));
+    if (surface)
+        cairo_set_source_surface(cr, surface, 0, 0);
+    else
+        cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    return FALSE;
+}
+
+// "destroy" of a plot page: its surface and name go with it.
+void on_page_destroy(GtkWidget* page, gpointer)
+{
+    g_object_set_data(G_OBJECT(page), surface_key, nullptr);
+    g_object_set_data(G_OBJECT(page), label_key, nullptr);
+}
+
+GtkWidget* plot_page_new(GtkWidget* notebook, const char* name)
+{
+    GtkWidget* page = gtk_drawing_area_new();
+    g_object_set_data_full(G_OBJECT(page), label_key, g_strdup(name), g_free);
+    g_signal_connect(page, "draw", G_CALLBACK(on_page_draw), nullptr);
+    g_signal_connect(page, "size-allocate", G_CALLBACK(on_page_size_allocate), nullptr);
+    g_signal_connect(page, "destroy", G_CALLBACK(on_page_destroy), nullptr);
+    gtk_widget_show(page);
+    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), page, gtk_label_new(name));
+    return page;
+}
+
+// "clicked" of "view in Google Earth": the selected swoop from the top of
+// its turn to its stop, with the entry gate, as a KML file in the temporary
+// folder, opened with the desktop's viewer for KML files.
+void on_view_kml(GtkButton*, gpointer data)
+{
+    GtkWidget* window = GTK_WIDGET(data);
+    GtkWidget* row = selected_row(window);
+    if (!row)
+        return;
+    const swoop& s = *row_swoop(row);
+    g_text path(g_build_filename(g_get_tmp_dir(), kml_temp_name(s.file.c_str()).c_str(), nullptr));
+    vec3 markers[2];
+    gate_markers(s.matrix, &markers[0], &markers[1]);
+    const uint32_t from = s.top_of_turn;
+    const uint32_t count = s.stop > from ? s.stop - from : 0;
+    const char* err = nullptr;
+    kml_write(path.get(), s.track.data() + from, count, markers, &err);
+    if (err) {
+        show_error(window, "%s", std::string(err).c_str());
+        return;
+    }
+    // Without a viewer for KML files the launch fails (or the default is a
+    // terminal editor that cannot start): say where the file is instead of
+    // doing nothing.
+    g_text uri(g_filename_to_uri(path.get(), nullptr, nullptr));
+    GError* raw = nullptr;
+    if (!uri || !g_app_info_launch_default_for_uri(uri.get(), nullptr, &raw)) {
+        g_error_ptr error(raw);
+        show_error(window, "could not open %s with a viewer for KML files (%s); open it by hand", path.get(),
+            error ? error->message : "not a local file");
+    }
+}
+
+// The row's swoop's sample at slider time t, or none past its stop.
+std::unique_ptr<gps_point> sample_at_slider(const swoop& s, int32_t t)
+{
+    // The slider counts from the selected swoop's entry-gate crossing (or
+    // its top of the turn); every swoop is placed by its own, in 32 bits.
+    uint32_t offset = uint32_t(t);
+    if (s.entry_gate_time != 0 && s.top_of_turn < s.track_len)
+        offset += uint32_t(s.entry_gate_time - uint64_t(s.track[s.top_of_turn].time));
+    return swoop_point_at(s, int32_t(offset));
+}
+
+} // namespace
+
+uint64_t plot_page_renders()
+{
+    return renders;
+}
+
+std::string kml_temp_name(const char* swoop_file)
+{
+    g_text base(g_path_get_basename(swoop_file));
+    std::string name = base.get();
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name + ".kml";
+}
+
+GtkWidget* notebook_new(GtkWidget* window, GtkAccelGroup* accel_group)
+{
+    window_context* ctx = context_of(window);
+    ctx->results_view = gtk_text_view_new();
+    gtk_text_view_set_editable(GTK_TEXT_VIEW(ctx->results_view), FALSE);
+    gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(ctx->results_view), FALSE);
+    gtk_drag_dest_unset(ctx->results_view); // a drop here reaches the window
+    apply_css(ctx->results_view,
+        gtk_get_minor_version() > 18 ? "* { font-size: 14px; font-family: Monospace; }"
+                                     : "* { font-size: 10px; font-family: Monospace; }");
+    GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(scrolled), 10);
+    gtk_container_add(GTK_CONTAINER(scrolled), ctx->results_view);
+    gtk_widget_show_all(scrolled);
+
+    ctx->notebook = gtk_notebook_new();
+    // Eight one-plot tabs are wider than a small window: they scroll.
+    gtk_notebook_set_scrollable(GTK_NOTEBOOK(ctx->notebook), TRUE);
+    ctx->saved_plot_page = 0;
+    g_signal_connect(ctx->notebook, "key-press-event", G_CALLBACK(on_key_press), window);
+    gtk_notebook_append_page(GTK_NOTEBOOK(ctx->notebook), scrolled, gtk_label_new("metrics"));
+
+    for (guint key : { GDK_KEY_plus, GDK_KEY_equal, GDK_KEY_minus })
+        for (GdkModifierType mods : { GdkModifierType(0), GDK_CONTROL_MASK })
+            gtk_accel_group_connect(accel_group, key, mods, GtkAccelFlags(0),
+                g_cclosure_new(G_CALLBACK(on_zoom_key), nullptr, nullptr));
+    return ctx->notebook;
+}
+
+GtkWidget* kml_button_new(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    ctx->kml_button = gtk_button_new_with_label("view in Google Earth");
+    g_object_set(ctx->kml_button, "can-focus", FALSE, nullptr);
+    gtk_widget_set_sensitive(ctx->kml_button, FALSE);
+    g_signal_connect(ctx->kml_button, "clicked", G_CALLBACK(on_view_kml), window);
+    return ctx->kml_button;
+}
+
+void pages_build(GtkWidget* window, int plots_per_page)
+{
+    window_context* ctx = context_of(window);
+    GtkNotebook* notebook = GTK_NOTEBOOK(ctx->notebook);
+    const int c = gtk_notebook_get_current_page(notebook);
+    const int p = gtk_notebook_get_n_pages(notebook);
+    while (gtk_notebook_get_n_pages(notebook) > 1)
+        gtk_notebook_remove_page(notebook, -1);
+
+    // Which plot was in view, by the layout just taken down.
+    uint32_t& s = ctx->saved_plot_page;
+    if (p == 2) { // nine per page
+        if (c == 0)
+            s = 0;
+        else if (c == 1 && s == 0)
+            s = 1;
+    } else if (p == 3) { // four per page
+        if (c == 0)
+            s = 0;
+        else if (c == 1 && !(s >= 1 && s <= 4))
+            s = 1;
+        else if (c == 2 && s < 5)
+            s = 5;
+    } else if (p == 9) { // one per page
+        s = uint32_t(c);
+    }
+
+    const std::vector<plot_page>& pages = plot_set_pages(plots_per_page);
+    if (pages.empty()) {
+        std::printf("ERROR: invalid plots_per_page\n");
+        std::fflush(stdout);
+        gtk_notebook_set_current_page(notebook, c);
+        return;
+    }
+    for (const plot_page& page : pages)
+        plot_page_new(ctx->notebook, page.name);
+    int show = 0;
+    if (plots_per_page == 1)
+        show = int(s);
+    else if (plots_per_page == 4)
+        show = s > 4 ? 2 : s != 0 ? 1 : 0;
+    else
+        show = s != 0 ? 1 : 0;
+    gtk_notebook_set_current_page(notebook, show);
+}
+
+void refresh_all(GtkWidget* window)
+{
+    if (!context_of(window))
+        return;
+    plots_rebuild(window);
+    scale_update(window);
+    report_update(window);
+    pages_redraw(window);
+}
+
+void plots_rebuild(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    GtkWidget* selected = selected_row(window);
+    const swoop* s = selected ? row_swoop(selected) : nullptr;
+    const bool metric = metric_units(*ctx);
+    if (s && ctx->gate)
+        pond_rotate(window, swoop_course_turn(*s));
+    static const std::vector<vec3> no_pond;
+    const bool draw_pond = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ctx->pond_check));
+    ctx->plots = plot_set_build(s, draw_pond ? ctx->pond : no_pond, metric);
+    if (!s)
+        return;
+    for (GtkWidget* row : swoop_rows(window))
+        if (row != selected && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(row_check(row))))
+            overlay_add(window, row);
+}
+
+void overlay_add(GtkWidget* window, GtkWidget* row)
+{
+    window_context* ctx = context_of(window);
+    GtkWidget* selected = selected_row(window);
+    if (!selected)
+        return;
+    swoop& s = *row_swoop(row);
+    const char* err = nullptr;
+    if (ctx->gate)
+        swoop_analyse(s, frame_as_given, &row_swoop(selected)->matrix, 0, &err);
+    else
+        swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
+    if (err) {
+        show_error(window, "%s", std::string(err).c_str());
+        swoop_row_close(window, row);
+        return;
+    }
+    const bool metric = metric_units(*ctx);
+    for (size_t i = 0; i < plot_set.size(); i++) {
+        std::unique_ptr<series> grey = plot_set[i].overlay(s, metric);
+        if (!grey) {
+            show_error(window, "failed to create set");
+            swoop_row_close(window, row);
+            return;
+        }
+        for (series* part = grey.get(); part; part = part->next.get())
+            part->color = overlay_grey;
+        if (ctx->plots[i])
+            plot_add_series(*ctx->plots[i], std::move(grey));
+    }
+}
+
+void overlay_remove(GtkWidget* window, GtkWidget* row)
+{
+    window_context* ctx = context_of(window);
+    const std::string& name = row_swoop(row)->file;
+    for (auto& p : ctx->plots)
+        if (p)
+            plot_remove_series(*p, name.c_str());
+}
+
+void markers_set(GtkWidget* window, GtkWidget* row, int32_t t)
+{
+    window_context* ctx = context_of(window);
+    const swoop& s = *row_swoop(row);
+    std::unique_ptr<gps_point> sample = sample_at_slider(s, t);
+    if (!sample) {
+        markers_clear(window, row);
+        return;
+    }
+    const bool metric = metric_units(*ctx);
+    for (size_t i = 0; i < plot_set.size(); i++)
+        if (ctx->plots[i])
+            plot_set[i].mark(*ctx->plots[i], s, sample.get(), metric);
+}
+
+void markers_clear(GtkWidget* window, GtkWidget* row)
+{
+    window_context* ctx = context_of(window);
+    const swoop& s = *row_swoop(row);
+    for (size_t i = 0; i < plot_set.size(); i++)
+        if (ctx->plots[i])
+            plot_set[i].mark(*ctx->plots[i], s, nullptr, false);
+}
+
+void markers_clear_all(GtkWidget* window)
+{
+    GtkWidget* selected = selected_row(window);
+    for (GtkWidget* row : swoop_rows(window))
+        if (row == selected || gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(row_check(row))))
+            markers_clear(window, row);
+}
+
+void report_update(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(ctx->results_view));
+    GtkWidget* selected = selected_row(window);
+    if (!selected) {
+        gtk_text_buffer_set_text(buffer, "", -1);
+        return;
+    }
+    const char* err = nullptr;
+    const std::string report = swoop_report(*row_swoop(selected), metric_units(*ctx), &err);
+    if (err) {
+        const std::string message = err;
+        gtk_text_buffer_set_text(buffer, "", -1);
+        show_error(window, "%s", message.c_str());
+        return;
+    }
+    gtk_text_buffer_set_text(buffer, report.c_str(), int(report.size()));
+}
+
+void pages_redraw(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    if (!ctx)
+        return;
+    GtkNotebook* notebook = GTK_NOTEBOOK(ctx->notebook);
+    for (int i = 1; i < gtk_notebook_get_n_pages(notebook); i++)
+        gtk_widget_queue_resize(gtk_notebook_get_nth_page(notebook, i));
+}

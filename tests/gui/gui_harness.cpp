@@ -1,0 +1,324 @@
+#include "tests/gui/gui_harness.h"
+
+#include <cairo.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "core/plot/cairo_handles.h"
+#include "gui/app.h"
+#include "tests/support/test_support.h"
+
+namespace gui_test {
+
+namespace {
+
+// Wakes the main loop up now and then, so that a condition that turns true
+// without an event of its own is seen.
+gboolean wake_up(gpointer)
+{
+    return G_SOURCE_CONTINUE;
+}
+
+void collect_labels(GtkWidget* widget, std::vector<std::string>& out)
+{
+    if (GTK_IS_BUTTON(widget))
+        return; // the buttons' own labels are not the dialog's text
+    if (GTK_IS_LABEL(widget) && gtk_widget_get_visible(widget)) {
+        const char* text = gtk_label_get_text(GTK_LABEL(widget));
+        if (text && *text)
+            out.emplace_back(text);
+    }
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* l = children; l; l = l->next)
+            collect_labels(GTK_WIDGET(l->data), out);
+        g_list_free(children);
+    }
+}
+
+} // namespace
+
+bool spin_until(const std::function<bool()>& cond, int timeout_ms)
+{
+    const gint64 end = g_get_monotonic_time() + gint64(timeout_ms) * 1000;
+    source_id tick(g_timeout_add(10, wake_up, nullptr));
+    while (!cond()) {
+        if (g_get_monotonic_time() > end)
+            return false;
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    return true;
+}
+
+void flush()
+{
+    if (GdkDisplay* display = gdk_display_get_default())
+        gdk_display_sync(display);
+    while (g_main_context_pending(nullptr))
+        g_main_context_iteration(nullptr, FALSE);
+}
+
+namespace {
+
+// The test process's application, as one run of the program has one. It is
+// registered once and lives until the process ends (an application leaves
+// the session bus only at the end of its run).
+GtkApplication* process_app()
+{
+    static GtkApplication* app = [] {
+        GtkApplication* made = app_new(G_APPLICATION_NON_UNIQUE);
+        GError* raw = nullptr;
+        if (!g_application_register(G_APPLICATION(made), nullptr, &raw)) {
+            g_error_ptr error(raw);
+            throw std::runtime_error(std::string("cannot register the application: ") + error->message);
+        }
+        return made;
+    }();
+    return app;
+}
+
+} // namespace
+
+app_window::app_window()
+    : app_(process_app())
+{
+    if (gtk_application_get_active_window(app_))
+        throw std::runtime_error("a window of an earlier test is still open");
+    g_application_activate(G_APPLICATION(app_));
+    GtkWindow* active = gtk_application_get_active_window(app_);
+    window_ = active ? GTK_WIDGET(active) : nullptr;
+    if (!window_)
+        throw std::runtime_error("no window after activation");
+    g_object_add_weak_pointer(G_OBJECT(window_), reinterpret_cast<gpointer*>(&window_));
+    spin_until([&] { return window_ && gtk_widget_get_mapped(window_); });
+    flush();
+}
+
+app_window::~app_window()
+{
+    close();
+    flush();
+}
+
+void app_window::close()
+{
+    if (window_) {
+        gtk_widget_destroy(window_);
+        flush();
+    }
+}
+
+void send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers)
+{
+    gtk_test_widget_send_key(widget, keyval, modifiers);
+    flush();
+    flush();
+}
+
+dialog_answerer::dialog_answerer(answer_fn answer)
+    : answer_(std::move(answer))
+    , source_(g_timeout_add(20, poll, this))
+{
+}
+
+dialog_answerer::dialog_answerer(int response)
+    : dialog_answerer([response](GtkDialog*, const dialog_seen&) { return response; })
+{
+}
+
+dialog_answerer::~dialog_answerer() = default;
+
+std::vector<std::string> dialog_answerer::texts() const
+{
+    std::vector<std::string> out;
+    for (const dialog_seen& s : seen_)
+        out.push_back(s.text);
+    return out;
+}
+
+gboolean dialog_answerer::poll(gpointer data)
+{
+    auto* self = static_cast<dialog_answerer*>(data);
+    GList* toplevels = gtk_window_list_toplevels();
+    std::vector<GtkWidget*> still_here;
+    for (GList* l = toplevels; l; l = l->next) {
+        GtkWidget* w = GTK_WIDGET(l->data);
+        if (!GTK_IS_DIALOG(w))
+            continue;
+        still_here.push_back(w);
+        if (!gtk_widget_get_mapped(w))
+            continue;
+        bool done = false;
+        for (GtkWidget* a : self->answered_)
+            done = done || a == w;
+        if (done)
+            continue;
+        dialog_seen seen;
+        const char* title = gtk_window_get_title(GTK_WINDOW(w));
+        seen.title = title ? title : "";
+        seen.type = G_OBJECT_TYPE_NAME(w);
+        std::vector<std::string> labels;
+        collect_labels(w, labels);
+        for (size_t i = 0; i < labels.size(); i++)
+            seen.text += (i ? "\n" : "") + labels[i];
+        self->seen_.push_back(seen);
+        self->answered_.push_back(w);
+        gtk_dialog_response(GTK_DIALOG(w), self->answer_(GTK_DIALOG(w), seen));
+    }
+    g_list_free(toplevels);
+    // Forget dialogs that are gone, so that a new one at the same address counts.
+    std::erase_if(self->answered_,
+        [&](GtkWidget* a) { return std::find(still_here.begin(), still_here.end(), a) == still_here.end(); });
+    return G_SOURCE_CONTINUE;
+}
+
+std::string screenshot(GtkWidget* widget, const std::string& name)
+{
+    flush();
+    const int width = gtk_widget_get_allocated_width(widget);
+    const int height = gtk_widget_get_allocated_height(widget);
+    cairo_surface_ptr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    {
+        cairo_context_ptr cr(cairo_create(surface.get()));
+        gtk_widget_draw(widget, cr.get());
+    }
+    const std::string path = test_support::output_dir("gui") + "/" + name + ".png";
+    cairo_surface_write_to_png(surface.get(), path.c_str());
+    return path;
+}
+
+std::string settings_path()
+{
+    return std::string(g_get_user_config_dir()) + "/skimra/settings.ini";
+}
+
+void write_settings(const std::string& ini_text)
+{
+    g_mkdir_with_parents((std::string(g_get_user_config_dir()) + "/skimra").c_str(), 0700);
+    test_support::write_file(settings_path(), ini_text);
+}
+
+void clear_settings()
+{
+    std::remove(settings_path().c_str());
+}
+
+scoped_display::scoped_display(int width, int height)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string fd = std::to_string(fds[1]);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+            "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return;
+    }
+    server_ = pid;
+    // The server writes its display number when it is ready.
+    std::string number;
+    pollfd p { fds[0], POLLIN, 0 };
+    char c = 0;
+    while (::poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.empty())
+        return;
+    display_ = gdk_display_open((":" + number).c_str());
+    if (!display_)
+        return;
+    previous_ = gdk_display_get_default();
+    gdk_display_manager_set_default_display(gdk_display_manager_get(), display_);
+}
+
+scoped_display::~scoped_display()
+{
+    if (display_) {
+        gdk_display_manager_set_default_display(gdk_display_manager_get(), previous_);
+        gdk_display_close(display_);
+    }
+    if (server_ > 0) {
+        kill(server_, SIGTERM);
+        waitpid(server_, nullptr, 0);
+    }
+}
+
+GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match)
+{
+    if (!root)
+        return nullptr;
+    if (match(root))
+        return root;
+    GtkWidget* found = nullptr;
+    if (GTK_IS_MENU_ITEM(root)) {
+        if (GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(root)))
+            found = find_widget(sub, match);
+    }
+    if (!found && GTK_IS_CONTAINER(root)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(root));
+        for (GList* l = children; l && !found; l = l->next)
+            found = find_widget(GTK_WIDGET(l->data), match);
+        g_list_free(children);
+    }
+    return found;
+}
+
+GtkWidget* find_menu_item(GtkWidget* root, const char* label)
+{
+    return find_widget(root, [&](GtkWidget* w) {
+        if (!GTK_IS_MENU_ITEM(w))
+            return false;
+        const char* text = gtk_menu_item_get_label(GTK_MENU_ITEM(w));
+        return text && std::string(text) == label;
+    });
+}
+
+GtkWidget* menu_bar_of(GtkWidget* window)
+{
+    return find_widget(window, [](GtkWidget* w) { return GTK_IS_MENU_BAR(w); });
+}
+
+std::vector<std::string> tab_labels(GtkWidget* notebook)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < gtk_notebook_get_n_pages(GTK_NOTEBOOK(notebook)); i++) {
+        GtkWidget* page = gtk_notebook_get_nth_page(GTK_NOTEBOOK(notebook), i);
+        const char* text = gtk_notebook_get_tab_label_text(GTK_NOTEBOOK(notebook), page);
+        out.emplace_back(text ? text : "");
+    }
+    return out;
+}
+
+std::string current_tab(GtkWidget* notebook)
+{
+    const int i = gtk_notebook_get_current_page(GTK_NOTEBOOK(notebook));
+    if (i < 0)
+        return "";
+    return tab_labels(notebook)[size_t(i)];
+}
+
+std::string example(const std::string& name)
+{
+    return test_support::source_dir() + "/examples/" + name;
+}
+
+} // namespace gui_test

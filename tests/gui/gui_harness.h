@@ -1,0 +1,126 @@
+// The in-process harness of the desktop program's tests: the real window
+// under an X server (Xvfb), driven by real GDK key events, with modal
+// dialogs answered from a main-loop source and the main loop spun until a
+// condition holds. Nothing here sleeps.
+//
+// Each test process starts with a fresh HOME and XDG folders (so no test
+// sees the user's settings or another test's) and the memory GSettings
+// backend; see gui_test_main.cpp.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/platform/glib_handles.h"
+
+namespace gui_test {
+
+// Runs the main loop until cond() holds or timeout_ms pass; false on timeout.
+bool spin_until(const std::function<bool()>& cond, int timeout_ms = 10000);
+
+// Handles every event that is ready now.
+void flush();
+
+// The application and its main window, as a launch without files makes them
+// (a non-unique application, so test processes do not meet on the bus). One
+// window at a time.
+class app_window {
+public:
+    app_window();
+    ~app_window();
+    app_window(const app_window&) = delete;
+    app_window& operator=(const app_window&) = delete;
+
+    GtkApplication* app() const { return app_; }
+    GtkWidget* window() const { return window_; }
+    // Destroys the window now (as closing it does); the destructor does the rest.
+    void close();
+
+private:
+    GtkApplication* app_; // the process's application
+    GtkWidget* window_ = nullptr;
+};
+
+// Sends a key press and release through GDK to a widget of a realized window
+// and lets the program handle them.
+void send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers = GdkModifierType(0));
+
+// What a dialog showed.
+struct dialog_seen {
+    std::string title;
+    std::string text; // message text, or every label of the dialog joined by newlines
+    std::string type; // GType name, e.g. "GtkMessageDialog", "GtkFileChooserDialog"
+};
+
+// Answers the modal dialogs the program runs from now on: each one found
+// among the top-level windows is recorded and given the response answer()
+// returns for it (the function may act on the dialog first, e.g. choose a
+// file). Stops answering when it goes away.
+class dialog_answerer {
+public:
+    using answer_fn = std::function<int(GtkDialog* dialog, const dialog_seen& seen)>;
+    explicit dialog_answerer(answer_fn answer);
+    // Answers every dialog with one response.
+    explicit dialog_answerer(int response = GTK_RESPONSE_CLOSE);
+    ~dialog_answerer();
+    dialog_answerer(const dialog_answerer&) = delete;
+    dialog_answerer& operator=(const dialog_answerer&) = delete;
+
+    const std::vector<dialog_seen>& seen() const { return seen_; }
+    // The texts of the dialogs seen so far, one per dialog.
+    std::vector<std::string> texts() const;
+
+private:
+    static gboolean poll(gpointer self);
+    answer_fn answer_;
+    std::vector<dialog_seen> seen_;
+    std::vector<GtkWidget*> answered_;
+    source_id source_;
+};
+
+// Writes a PNG of the widget as drawn now under <build>/tests/output/gui/
+// and returns its path.
+std::string screenshot(GtkWidget* widget, const std::string& name);
+
+// The settings file of this test process, and helpers on it.
+std::string settings_path();
+void write_settings(const std::string& ini_text); // replaces the file
+void clear_settings();
+
+// A second X server with one screen of the given size, the default display
+// while the object lives (the monitor rule reads monitor 0 of the default
+// display).
+class scoped_display {
+public:
+    scoped_display(int width, int height);
+    ~scoped_display();
+    scoped_display(const scoped_display&) = delete;
+    scoped_display& operator=(const scoped_display&) = delete;
+    bool ok() const { return display_ != nullptr; }
+
+private:
+    GPid server_ = 0;
+    GdkDisplay* display_ = nullptr;
+    GdkDisplay* previous_ = nullptr;
+};
+
+// Widgets found by walking a container.
+GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match);
+// The menu item of a menu bar (or menu) whose label reads label (mnemonic
+// underscores included).
+GtkWidget* find_menu_item(GtkWidget* root, const char* label);
+// The window's menu bar.
+GtkWidget* menu_bar_of(GtkWidget* window);
+
+// The tab labels of a notebook, and its current page's label.
+std::vector<std::string> tab_labels(GtkWidget* notebook);
+std::string current_tab(GtkWidget* notebook);
+
+// Folders of the test data.
+std::string example(const std::string& name); // examples/<name>
+
+} // namespace gui_test
