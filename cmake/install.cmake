@@ -1,0 +1,2 @@
+# Installation of the programs and their desktop integration, and the
+# Debian package (cpack -G DEB).
