@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string skm = fuzz_scratch_path("walk.skm");
     gate_container_write(skm.c_str(), g->matrix, g->theta, g->pond, &err);
     fuzz_check(!err, "writing the gate container failed");
-    gate_data stored;
+    gate_geometry stored;
     gate_container_read(skm.c_str(), stored, &err);
     fuzz_check(!err && std::memcmp(&stored.matrix, &g->matrix, sizeof stored.matrix) == 0,
         "the gate container does not read back");
