@@ -53,6 +53,29 @@ void run_pipeline(swoop& s, const char** err)
     swoop_run_stages(s, err);
 }
 
+// Clears what an analysis finds. A record analysed before in another frame
+// keeps nothing of that analysis (the exit gate of a speed course, found
+// only in a surveyed gate's frame, would otherwise outlive it); a fresh
+// record is unchanged.
+void clear_results(swoop& s)
+{
+    s.reversal_detected = false;
+    s.carve_detected = false;
+    s.plane_exit = s.pattern_entry = s.top_of_turn = s.rollout = s.bottom_of_turn = 0;
+    s.entry_gate = s.exit_gate = s.stop = 0;
+    s.max_vert_speed = s.max_horz_speed = s.max_total_speed = 0;
+    s.carve_direction = 0;
+    s.bottom_time = 0;
+    s.bottom_xpos = s.bottom_ypos = s.bottom_zpos = 0;
+    s.entry_gate_time = 0;
+    s.entry_gate_speed = s.entry_gate_ypos = 0;
+    s.exit_gate_time = 0;
+    s.exit_gate_speed = s.exit_gate_xpos = 0;
+    s.turn_degrees = 0;
+    s.touchdown_time = 0;
+    s.touchdown_speed = s.touchdown_distance = 0;
+}
+
 } // namespace
 
 void swoop_run_stages(swoop& s, const char** err)
@@ -127,11 +150,14 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
 
     // An unchanged frame keeps the results in force, unless the last
     // analysis failed: its results are partial and a repeat must say so again.
+    // For a surveyed gate the last analysis must have been one too: a swoop
+    // compared in another's frame may sit in the same turned matrix without
+    // the speed course's verdict.
     const bool rerun = s.analysis_failed;
     switch (gate_type) {
     case frame_from_gate:
-        if (!rerun && s.rotate_theta == theta && s.rotate_matrix_in == *matrix
-            && s.rotate_matrix_out == s.matrix)
+        if (!rerun && s.gate_type == frame_from_gate && s.rotate_theta == theta
+            && s.rotate_matrix_in == *matrix && s.rotate_matrix_out == s.matrix)
             return;
         s.rotate_theta = theta;
         s.rotate_matrix_in = *matrix;
@@ -153,8 +179,7 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
     }
 
     s.gate_type = gate_type;
-    s.carve_detected = false;
-    s.reversal_detected = false;
+    clear_results(s);
     s.analysis_failed = true;
     run_pipeline(s, err);
     if (*err)

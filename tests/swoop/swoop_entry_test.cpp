@@ -440,3 +440,45 @@ TEST(swoop_analyse, debug_dump_of_a_turned_run_holds_the_turned_frame)
     EXPECT_EQ(
         test_support::read_file(dir.file("coord.txt")), test_support::read_file(again.file("coord.txt")));
 }
+
+// The desktop program analyses one record in several frames: its gate's,
+// its own after the gate is closed, another swoop's when it is compared.
+// Each analysis gives what a fresh record would.
+TEST(swoop_analyse, a_record_analysed_again_in_another_frame_keeps_nothing_of_the_last)
+{
+    const double theta = 0.25;
+    const sim_swoop sim = simulate(false, true, theta);
+    judged j = judge(sim, theta);
+    ASSERT_EQ(j.err, "");
+    ASSERT_TRUE(j.s.carve_detected);
+    ASSERT_NE(j.s.exit_gate_time, 0u);
+    const char* err = nullptr;
+
+    // Without the gate: no speed course, as for a record analysed only so.
+    swoop again = j.s;
+    swoop_analyse(again, frame_from_swoop, nullptr, 0, &err);
+    ASSERT_EQ(err, nullptr) << err;
+    swoop fresh = from_samples(sim.samples);
+    swoop_analyse(fresh, frame_from_swoop, nullptr, 0, &err);
+    ASSERT_EQ(err, nullptr) << err;
+    expect_same_results(again, fresh);
+    EXPECT_EQ(again.exit_gate, 0u);
+    EXPECT_EQ(again.exit_gate_time, 0u);
+    EXPECT_EQ(again.exit_gate_speed, 0);
+    EXPECT_FALSE(again.carve_detected);
+
+    // Compared in a frame equal to its own turned one, then judged against
+    // the gate again: the gate's analysis runs, with the speed course.
+    swoop compared = j.s;
+    const frame_matrix own = j.s.matrix;
+    swoop_analyse(compared, frame_from_swoop, nullptr, 0, &err);
+    swoop_analyse(compared, frame_as_given, &own, 0, &err);
+    ASSERT_EQ(err, nullptr) << err;
+    EXPECT_FALSE(compared.carve_detected);
+    swoop_analyse(compared, frame_from_gate, &j.gate, theta, &err);
+    ASSERT_EQ(err, nullptr) << err;
+    expect_same_results(compared, j.s);
+    EXPECT_TRUE(compared.carve_detected);
+    EXPECT_EQ(compared.exit_gate_time, j.s.exit_gate_time);
+    EXPECT_EQ(compared.gate_type, frame_from_gate);
+}

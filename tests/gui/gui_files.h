@@ -1,0 +1,36 @@
+// Track files for the desktop program's tests: copies of the examples under
+// other names, and a second course two miles from the examples' one with a
+// walk and a swoop of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtk/gtk.h>
+
+namespace gui_test {
+
+// Copies examples/<example> to <dir>/<name> and returns the new path.
+std::string copy_example(const std::string& dir, const std::string& example, const std::string& name);
+
+// A gate walk and a swoop flown on a course 0.03 degrees (3.3 km, about two
+// miles) north of the examples' course, written into dir.
+struct far_course {
+    std::string walk; // path of the walk
+    std::string swoop; // path of a swoop on that course
+};
+far_course write_far_course(const std::string& dir);
+
+// What skimra-cli reports for a swoop: its report file after
+// `skimra-cli [-m] -i swoop` or `skimra-cli [-m] -g gate swoop`, run in a
+// scratch folder on copies of the files.
+std::string cli_report(const std::string& swoop, const std::string& gate, bool metric);
+
+// The text of the window's results view.
+std::string results_text(GtkWidget* window);
+
+// Base names of the list's rows in order, and of the selected one ("" for none).
+std::vector<std::string> row_names(GtkWidget* window);
+std::string selected_name(GtkWidget* window);
+
+} // namespace gui_test
