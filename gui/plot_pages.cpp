@@ -36,13 +36,7 @@ void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
     if (!ctx)
         return;
     const double W = allocation->width, H = allocation->height;
-    // A landscape 11 x 8.5 sheet, as large as fits, centred.
-    double width = W, height = H;
-    if (W / H < 22.0 / 17.0)
-        height = W * 17 / 22;
-    else
-        width = H * 22 / 17;
-    const double x0 = (W - width) / 2, y0 = (H - height) / 2;
+    const plot_sheet sheet = plot_sheet_for(W, H);
 
     const int scale = gtk_widget_get_scale_factor(page);
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H));
@@ -52,7 +46,7 @@ void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
     cairo_context_ptr cr(cairo_create(surface));
     cairo_set_source_rgb(cr.get(), 0.33, 0.33, 0.33);
     cairo_paint(cr.get());
-    cairo_rectangle(cr.get(), x0, y0, width, height);
+    cairo_rectangle(cr.get(), sheet.x0, sheet.y0, sheet.width, sheet.height);
     cairo_clip(cr.get());
     cairo_set_source_rgb(cr.get(), 1, 1, 1);
     cairo_paint(cr.get());
@@ -138,6 +132,16 @@ std::unique_ptr<gps_point> sample_at_slider(const swoop& s, int32_t t)
 }
 
 } // namespace
+
+plot_sheet plot_sheet_for(double W, double H)
+{
+    double width = W, height = H;
+    if (W / H < 22.0 / 17.0)
+        height = W * 17 / 22;
+    else
+        width = H * 22 / 17;
+    return { (W - width) / 2, (H - height) / 2, width, height };
+}
 
 uint64_t plot_page_renders()
 {

@@ -47,6 +47,14 @@ void report_update(GtkWidget* window);
 // Re-renders the plot pages (each when it is next allocated).
 void pages_redraw(GtkWidget* window);
 
+// The plot sheet on a page of width x height: a landscape 11 x 8.5 sheet
+// (22:17), as large as fits, centred on the page.
+struct plot_sheet {
+    double x0, y0; // top left corner
+    double width, height;
+};
+plot_sheet plot_sheet_for(double width, double height);
+
 // Renders done by plot pages since the program started (for tests: exposing
 // a page must not render it again).
 uint64_t plot_page_renders();

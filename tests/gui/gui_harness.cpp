@@ -10,7 +10,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 #include "core/plot/cairo_handles.h"
 #include "gui/app.h"
@@ -314,6 +317,24 @@ std::string current_tab(GtkWidget* notebook)
     if (i < 0)
         return "";
     return tab_labels(notebook)[size_t(i)];
+}
+
+bool run_test_in_child(const std::vector<std::string>& env)
+{
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+    std::vector<std::string> all = env;
+    all.push_back("SKIMRA_TEST_CHILD=1");
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const test_support::run_result r = test_support::run_program(self, { filter }, "", all);
+    if (r.status != 0)
+        ADD_FAILURE() << "the test in a child process failed:\n" << r.out << r.err;
+    return r.status == 0;
+}
+
+bool in_child()
+{
+    return std::getenv("SKIMRA_TEST_CHILD") != nullptr;
 }
 
 std::string example(const std::string& name)

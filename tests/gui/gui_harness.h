@@ -120,6 +120,13 @@ GtkWidget* menu_bar_of(GtkWidget* window);
 std::vector<std::string> tab_labels(GtkWidget* notebook);
 std::string current_tab(GtkWidget* notebook);
 
+// Runs the current test again in a child process of this test program with
+// more environment ("NAME=value"), in the same X server and session bus;
+// the child knows it is one by SKIMRA_TEST_CHILD=1. True when it passed.
+bool run_test_in_child(const std::vector<std::string>& env);
+// Whether this process is such a child.
+bool in_child();
+
 // Folders of the test data.
 std::string example(const std::string& name); // examples/<name>
 

@@ -25,6 +25,16 @@ std::string private_folders()
     for (const char* name : { "home", "config", "data", "cache", "runtime" })
         std::filesystem::create_directories(base + "/" + name);
     std::filesystem::permissions(base + "/runtime", std::filesystem::perms::owner_all);
+    // A machine without any application: the system's data folders reduced
+    // to its icons, themes and MIME database (no applications, no GSettings
+    // schemas). For tests of what the program does when the desktop lacks them.
+    if (const char* data = std::getenv("SKIMRA_TEST_SYSTEM_DATA"); data && std::string(data) == "minimal") {
+        const std::string system = base + "/system";
+        std::filesystem::create_directories(system);
+        for (const char* name : { "icons", "themes", "mime" })
+            std::filesystem::create_directory_symlink(std::string("/usr/share/") + name, system + "/" + name);
+        setenv("XDG_DATA_DIRS", system.c_str(), 1);
+    }
     setenv("HOME", (base + "/home").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
