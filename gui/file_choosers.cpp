@@ -7,21 +7,34 @@
 #include "core/platform/glib_handles.h"
 #include "core/platform/platform.h"
 #include "core/platform/pref_store.h"
+#include "gui/dialogs.h"
 #include "gui/swoop_list.h"
 #include "gui/window.h"
 
-bool file_chooser_settings_apply()
+namespace {
+
+constexpr const char* chooser_schema = "org.gtk.Settings.FileChooser";
+
+} // namespace
+
+bool file_chooser_schema_installed()
 {
-    // The keys belong to the toolkit's own schema: a desktop without it
-    // would abort the program in g_settings_new, losing the user's work.
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    if (!source)
-        return false;
-    GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gtk.Settings.FileChooser", TRUE);
+    GSettingsSchema* schema
+        = source ? g_settings_schema_source_lookup(source, chooser_schema, TRUE) : nullptr;
     if (!schema)
         return false;
     g_settings_schema_unref(schema);
-    gobject_ptr<GSettings> settings(g_settings_new("org.gtk.Settings.FileChooser"));
+    return true;
+}
+
+bool file_chooser_settings_apply()
+{
+    // The keys belong to the toolkit's own schema: on a desktop without it
+    // g_settings_new would abort the program, losing the user's work.
+    if (!file_chooser_schema_installed())
+        return false;
+    gobject_ptr<GSettings> settings(g_settings_new(chooser_schema));
     g_settings_set_enum(settings.get(), "startup-mode", 1); // start in the current working directory
     g_settings_set_boolean(settings.get(), "sort-directories-first", TRUE);
     return true;
@@ -34,6 +47,16 @@ void on_open_activate(GtkWidget* item, gpointer data)
     if (!ctx)
         return;
     const bool gate = item == ctx->open_gate_item;
+    // The toolkit's chooser itself cannot start without its settings schema
+    // (it would end the program); the files can still come by drop or
+    // command line.
+    if (!file_chooser_schema_installed()) {
+        show_error(window,
+            "cannot show the file chooser: the settings schema %s is not installed; drop the %s file on the "
+            "window instead",
+            chooser_schema, gate ? "gate" : "swoop");
+        return;
+    }
     GtkWidget* dialog = gtk_file_chooser_dialog_new(gate ? "Open Gate" : "Open Swoop", GTK_WINDOW(window),
         GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     file_chooser_settings_apply();

@@ -15,6 +15,10 @@ void on_close_activate(GtkWidget* item, gpointer window);
 void on_drag_data_received(GtkWidget* window, GdkDragContext* context, gint x, gint y, GtkSelectionData* data,
     guint info, guint time, gpointer user_data);
 
+// Whether the toolkit's file-chooser settings schema is installed; its
+// chooser cannot start without it.
+bool file_chooser_schema_installed();
+
 // Sets the two keys of the toolkit's file-chooser settings the choosers rely
 // on (start in the working directory, folders first), only when that schema
 // is installed. False when it is not.

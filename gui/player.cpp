@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "core/platform/glib_handles.h"
 #include "gui/plot_pages.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr const char* player_key = "player";
 constexpr guint tick_ms = 100;
 
+int live_ticks = 0; // tick sources that exist, of every player
+
 // One per slider, attached to it and freed with it.
 struct player {
     GtkWidget* button = nullptr; // the play button, whose image shows the state
@@ -22,6 +25,7 @@ struct player {
     source_id tick_source; // the running tick, none while stopped
     double start_value = 0; // ms, slider value at which playback (re)started
     bool playing = false;
+    std::vector<scale_mark> marks; // the slider's marks, as set last
 };
 
 player* player_of(GtkWidget* slider)
@@ -51,7 +55,10 @@ gboolean on_player_tick(gpointer data);
 // Starts the tick; any tick running before is removed first.
 void start_tick(player& p, GtkWidget* button)
 {
-    p.tick_source = source_id(g_timeout_add(tick_ms, on_player_tick, button));
+    p.tick_source.reset();
+    live_ticks++;
+    p.tick_source = source_id(g_timeout_add_full(
+        G_PRIORITY_DEFAULT, tick_ms, on_player_tick, button, [](gpointer) { live_ticks--; }));
 }
 
 // The 100 ms tick: the slider goes to where real time has taken playback,
@@ -192,6 +199,18 @@ void player_stop(GtkWidget* window)
     show_state(p->button, false);
 }
 
+std::vector<scale_mark> player_marks(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    player* p = ctx ? player_of(ctx->time_scale) : nullptr;
+    return p ? p->marks : std::vector<scale_mark> {};
+}
+
+int player_live_ticks()
+{
+    return live_ticks;
+}
+
 bool player_playing(GtkWidget* window)
 {
     window_context* ctx = context_of(window);
@@ -207,6 +226,12 @@ void scale_update(GtkWidget* window)
     GtkScale* scale = GTK_SCALE(ctx->time_scale);
     GtkRange* range = GTK_RANGE(ctx->time_scale);
     gtk_scale_clear_marks(scale);
+    std::vector<scale_mark>& marks = player_of(ctx->time_scale)->marks;
+    marks.clear();
+    auto add_mark = [&](double at, const char* name) {
+        gtk_scale_add_mark(scale, at, GTK_POS_BOTTOM, name);
+        marks.push_back({ at, name });
+    };
     GtkWidget* selected = selected_row(window);
     const swoop* s = selected ? row_swoop(selected) : nullptr;
     if (!s || s->top_of_turn >= s->track_len || s->rollout >= s->track_len || s->stop >= s->track_len) {
@@ -220,11 +245,11 @@ void scale_update(GtkWidget* window)
     const uint64_t origin = G != 0 ? G : T; // the slider's 0
     gtk_range_set_range(range, ms_between(T, origin), ms_between(S, origin));
     gtk_range_set_value(range, ms_between(T, origin));
-    gtk_scale_add_mark(scale, ms_between(T, origin), GTK_POS_BOTTOM, "top of turn");
-    gtk_scale_add_mark(scale, ms_between(R, origin), GTK_POS_BOTTOM, "rollout");
+    add_mark(ms_between(T, origin), "top of turn");
+    add_mark(ms_between(R, origin), "rollout");
     if (G != 0)
-        gtk_scale_add_mark(scale, 0, GTK_POS_BOTTOM, "gate");
-    gtk_scale_add_mark(scale, ms_between(S, origin), GTK_POS_BOTTOM, "stop");
+        add_mark(0, "gate");
+    add_mark(ms_between(S, origin), "stop");
 }
 
 void time_scale_disable(GtkWidget* window, bool refresh)

@@ -7,6 +7,9 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+#include <vector>
+
 // The player box; stores the slider as the window's time_scale.
 GtkWidget* player_new(GtkWidget* window);
 
@@ -21,5 +24,17 @@ void scale_update(GtkWidget* window);
 void time_scale_enable(GtkWidget* window);
 void time_scale_disable(GtkWidget* window, bool refresh);
 
-// Whether the window's player is playing (for tests and the tick).
+// Whether the window's player is playing.
 bool player_playing(GtkWidget* window);
+
+// A labelled mark below the slider.
+struct scale_mark {
+    double at; // ms, slider value
+    std::string label; // "top of turn", "rollout", "gate" or "stop"
+};
+// The marks the slider shows now (none without a slider).
+std::vector<scale_mark> player_marks(GtkWidget* window);
+
+// The tick timeouts that exist now, of every player: at most one per player,
+// none while stopped.
+int player_live_ticks();

@@ -212,6 +212,7 @@ GtkWidget* swoop_frame_new(GtkWidget* window)
     // names scroll.
     GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_propagate_natural_width(GTK_SCROLLED_WINDOW(scrolled), TRUE);
+    gtk_scrolled_window_set_min_content_width(GTK_SCROLLED_WINDOW(scrolled), 200);
     gtk_scrolled_window_set_max_content_width(GTK_SCROLLED_WINDOW(scrolled), 320);
     ctx->swoop_list = gtk_list_box_new();
     g_object_set(ctx->swoop_list, "border-width", 5, "can-focus", TRUE, nullptr);

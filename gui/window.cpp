@@ -38,6 +38,10 @@ void on_window_destroy(GtkWidget* window, gpointer)
         static_cast<window_context*>(g_object_steal_data(G_OBJECT(window), context_key)));
     if (!ctx)
         return;
+    // The results view has no drop target of its own; an accessibility
+    // reader asking for its text while it is destroyed makes it set one up
+    // for a new buffer, which GTK warns about without a (here empty) target.
+    gtk_drag_dest_set(ctx->results_view, GtkDestDefaults(0), nullptr, 0, GdkDragAction(0));
     if (ctx->window_width != 0 && ctx->window_height != 0) {
         // The window is going: the message gets a dialog of its own.
         if (!pref_set_int("window_width", ctx->window_width))
