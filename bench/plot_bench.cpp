@@ -128,6 +128,21 @@ void plot_page_2x2_second(benchmark::State& state)
     run_page(state, "plots 2");
 }
 
+// Each plot alone in its cell of the 3 x 3 page, by index (what each costs).
+void plot_one_of_nine(benchmark::State& state)
+{
+    const page_fixture& f = fixture();
+    const plot_page& nine = plot_set_pages(9)[0];
+    const plot_cell cell = nine.cells[size_t(state.range(0))];
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1370, 980);
+    cairo_t* cr = cairo_create(surface);
+    for (auto _ : state)
+        plot_render(cr, f.plots[size_t(cell.plot)].get(), cell.cell);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    state.SetLabel(plot_set[size_t(cell.plot)].name);
+}
+
 // Building the eight plots of a swoop (a new selection).
 void plot_build_eight(benchmark::State& state)
 {
@@ -144,4 +159,5 @@ void plot_build_eight(benchmark::State& state)
 BENCHMARK(plot_page_3x3)->Unit(benchmark::kMillisecond);
 BENCHMARK(plot_page_2x2_first)->Unit(benchmark::kMillisecond);
 BENCHMARK(plot_page_2x2_second)->Unit(benchmark::kMillisecond);
+BENCHMARK(plot_one_of_nine)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
 BENCHMARK(plot_build_eight)->Unit(benchmark::kMicrosecond);

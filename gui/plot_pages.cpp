@@ -39,7 +39,12 @@ void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
     const plot_sheet sheet = plot_sheet_for(W, H);
 
     const int scale = gtk_widget_get_scale_factor(page);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H));
+    // An image surface the display takes without a copy where it can
+    // (shared memory with the X server), else a plain one.
+    GdkWindow* window = gtk_widget_get_window(page);
+    cairo_surface_t* surface = window
+        ? gdk_window_create_similar_image_surface(window, CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H), scale)
+        : cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H));
     cairo_surface_set_device_scale(surface, scale, scale);
     g_object_set_data_full(G_OBJECT(page), surface_key, surface, GDestroyNotify(cairo_surface_destroy));
 

@@ -121,8 +121,24 @@ void app_window::close()
 
 void send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers)
 {
+    // The events make a round trip through the X server: wait until the
+    // window has seen the release, so the press has been handled too.
+    // A key may also close the window: then its going ends the wait.
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    g_object_add_weak_pointer(G_OBJECT(top), reinterpret_cast<gpointer*>(&top));
+    int released = 0;
+    const gulong id = g_signal_connect(top, "key-release-event",
+        G_CALLBACK(+[](GtkWidget*, GdkEventKey*, gpointer n) -> gboolean {
+            ++*static_cast<int*>(n);
+            return FALSE;
+        }),
+        &released);
     gtk_test_widget_send_key(widget, keyval, modifiers);
-    flush();
+    spin_until([&] { return released > 0 || !top || gtk_widget_in_destruction(top); }, 5000);
+    if (top) {
+        g_signal_handler_disconnect(top, id);
+        g_object_remove_weak_pointer(G_OBJECT(top), reinterpret_cast<gpointer*>(&top));
+    }
     flush();
 }
 

@@ -324,8 +324,12 @@ TEST(plot_pages, view_in_google_earth_hands_the_file_to_the_kml_viewer)
     dialog_answerer answer;
     gtk_button_clicked(GTK_BUTTON(context_of(w.window())->kml_button));
     const std::string expected = std::string(g_get_tmp_dir()) + "/run.2.kml";
-    ASSERT_TRUE(spin_until([&] { return test_support::file_exists(record); }, 10000));
-    EXPECT_EQ(test_support::read_file(record), expected);
+    // The launch is asynchronous, and the viewer writes its record after
+    // creating the file.
+    ASSERT_TRUE(spin_until(
+        [&] { return test_support::file_exists(record) && test_support::read_file(record) == expected; },
+        15000))
+        << (test_support::file_exists(record) ? test_support::read_file(record) : "no record");
     EXPECT_TRUE(answer.seen().empty());
     // The file: the flight from the top of the turn to the stop, with the gate.
     const std::string kml = test_support::read_file(expected);

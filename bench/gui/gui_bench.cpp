@@ -1,0 +1,343 @@
+// The desktop program's speed, on its real window under an X server (run it
+// as `xvfb-run -a -s "-screen 0 1920x1080x24" dbus-run-session --
+// build/bench/skimra_gui_bench`):
+//   - building, showing and destroying the main window (target 100 ms);
+//   - selecting a swoop of a 30-minute 5 Hz log at 1370 x 980 with nine plots
+//     to a page: analysis, eight plots, report, the page rendered (50 ms), and
+//     the same with ten ticked swoops of that size drawn over it (150 ms);
+//   - opening 20 such swoops in one request (1.5 s, 300 MB resident);
+//   - one player tick with four ticked swoops (16 ms), and the slider dragged
+//     across its range in 100 steps (1 s).
+// Selections alternate between a swoop flown along the course and one flown
+// against it, so that every selection analyses the compared swoops again in
+// the new frame, as a pilot going through a season's jumps makes it do.
+#include <benchmark/benchmark.h>
+#include <gtk/gtk.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/platform/glib_handles.h"
+#include "core/platform/pref_store.h"
+#include "gui/app.h"
+#include "gui/player.h"
+#include "gui/plot_pages.h"
+#include "gui/resources.h"
+#include "gui/swoop_list.h"
+#include "gui/window.h"
+#include "tools/track_sim/track_sim.h"
+
+namespace {
+
+// --- the program's environment ------------------------------------------------
+
+std::string scratch; // private HOME, XDG folders and the track files
+
+void private_folders()
+{
+    char pattern[] = "/tmp/skimra-gui-bench-XXXXXX";
+    scratch = mkdtemp(pattern);
+    for (const char* name : { "home", "config", "data", "cache", "runtime", "tracks" })
+        std::filesystem::create_directories(scratch + "/" + name);
+    std::filesystem::permissions(scratch + "/runtime", std::filesystem::perms::owner_all);
+    setenv("HOME", (scratch + "/home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (scratch + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (scratch + "/data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (scratch + "/cache").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (scratch + "/runtime").c_str(), 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GDK_BACKEND", "x11", 1);
+}
+
+gboolean wake_up(gpointer)
+{
+    return G_SOURCE_CONTINUE;
+}
+
+void spin_until(const std::function<bool()>& cond)
+{
+    source_id tick(g_timeout_add(5, wake_up, nullptr));
+    const gint64 end = g_get_monotonic_time() + 20 * G_USEC_PER_SEC;
+    while (!cond() && g_get_monotonic_time() < end)
+        g_main_context_iteration(nullptr, TRUE);
+}
+
+void flush()
+{
+    gdk_display_sync(gdk_display_get_default());
+    while (g_main_context_pending(nullptr))
+        g_main_context_iteration(nullptr, FALSE);
+}
+
+GtkApplication* application()
+{
+    static GtkApplication* app = [] {
+        GtkApplication* made = app_new(G_APPLICATION_NON_UNIQUE);
+        g_application_register(G_APPLICATION(made), nullptr, nullptr);
+        return made;
+    }();
+    return app;
+}
+
+GtkWidget* open_window()
+{
+    g_application_activate(G_APPLICATION(application()));
+    GtkWidget* window = GTK_WIDGET(gtk_application_get_active_window(application()));
+    spin_until([&] { return gtk_widget_get_mapped(window); });
+    flush();
+    return window;
+}
+
+// --- the files: a course and 30-minute jump logs on it ------------------------
+
+struct tracks {
+    std::string gate;
+    std::string along; // flown along the course
+    std::string against; // flown against it
+    std::vector<std::string> others; // 20 more, for overlays and opening
+    uint32_t samples = 0; // of one log
+};
+
+const tracks& files()
+{
+    static const tracks t = [] {
+        tracks made;
+        const std::string dir = scratch + "/tracks/";
+        walk_options wo;
+        const sim_walk walk = generate_walk(wo);
+        const char* err = nullptr;
+        made.gate = dir + "gate.csv";
+        write_track(made.gate.c_str(), walk.samples, sim_dialect::field_names, &err);
+        auto jump = [&](const std::string& name, uint64_t seed, bool reverse, double turn) {
+            swoop_options o = example_swoop_base(wo.course, walk.truth.theta);
+            o.seed = seed;
+            o.reverse = reverse;
+            o.turn_degrees = turn;
+            o.climb_start = 0;
+            o.ground_time = 780; // the logger runs on the ground,
+            o.stand_time = 600; // and after the landing: 30 minutes in all
+            const sim_swoop s = generate_swoop(o);
+            made.samples = uint32_t(s.samples.size());
+            const std::string path = dir + name;
+            write_track(path.c_str(), s.samples, sim_dialect::field_names, &err);
+            return path;
+        };
+        made.along = jump("along.csv", 1, false, 270);
+        made.against = jump("against.csv", 2, true, 450);
+        for (int i = 0; i < 20; i++)
+            made.others.push_back(
+                jump("other-" + std::to_string(i) + ".csv", uint64_t(10 + i), i % 3 == 0, 270 + 90 * (i % 4)));
+        return made;
+    }();
+    return t;
+}
+
+// A window at 1370 x 980 with nine plots to a page showing, the course open
+// and the two swoops to select between, plus `ticked` others compared.
+struct bench_window {
+    GtkWidget* window = nullptr;
+    explicit bench_window(size_t ticked, bool time_scale = false)
+    {
+        pref_set("plots_per_page", "9");
+        pref_set("enable_scale", time_scale ? "true" : "false");
+        pref_set("window_width", "1370");
+        pref_set("window_height", "980");
+        window = open_window();
+        gate_open_file(window, files().gate.c_str());
+        std::vector<std::string> paths { files().along, files().against };
+        for (size_t i = 0; i < ticked; i++)
+            paths.push_back(files().others[i]);
+        swoops_open(window, paths);
+        for (GtkWidget* row : swoop_rows(window)) {
+            const std::string& file = row_swoop(row)->file;
+            if (file != files().along && file != files().against)
+                gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(row_check(row)), TRUE);
+        }
+        GtkNotebook* nb = GTK_NOTEBOOK(context_of(window)->notebook);
+        gtk_notebook_set_current_page(nb, 1);
+        rendered();
+    }
+    ~bench_window() { gtk_widget_destroy(window), flush(); }
+    window_context* ctx() const { return context_of(window); }
+    // Waits until the page in view has rendered what was asked of it.
+    void rendered() const
+    {
+        const uint64_t before = plot_page_renders();
+        pages_redraw(window);
+        spin_until([&] { return plot_page_renders() > before; });
+    }
+    GtkWidget* row(const std::string& path) const
+    {
+        for (GtkWidget* r : swoop_rows(window))
+            if (row_swoop(r)->file == path)
+                return r;
+        return nullptr;
+    }
+    void select(const std::string& path) const
+    {
+        const uint64_t before = plot_page_renders();
+        gtk_list_box_select_row(GTK_LIST_BOX(ctx()->swoop_list), GTK_LIST_BOX_ROW(row(path)));
+        spin_until([&] { return plot_page_renders() > before; });
+    }
+};
+
+long resident_mb()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+// --- benchmarks ---------------------------------------------------------------------
+
+void window_build_show_destroy(benchmark::State& state)
+{
+    pref_set("plots_per_page", "9");
+    for (auto _ : state) {
+        GtkWidget* window = open_window();
+        gtk_widget_destroy(window);
+        flush();
+    }
+}
+
+// Each selection analyses the selected swoop again (as the first selection
+// after a change of gate does; an unchanged frame would keep its results).
+void select_swoop(benchmark::State& state, size_t ticked)
+{
+    bench_window w(ticked);
+    bool along = true; // the first one opened (sorted by path) is "against.csv"
+    for (auto _ : state) {
+        const std::string& path = along ? files().along : files().against;
+        row_swoop(w.row(path))->analysis_failed = true; // its results count as stale
+        w.select(path);
+        along = !along;
+    }
+    state.counters["samples"] = files().samples;
+}
+
+void select_swoop_alone(benchmark::State& state)
+{
+    select_swoop(state, 0);
+}
+
+void select_swoop_with_10_compared(benchmark::State& state)
+{
+    select_swoop(state, 10);
+}
+
+void open_20_swoops(benchmark::State& state)
+{
+    pref_set("plots_per_page", "9");
+    for (auto _ : state) {
+        state.PauseTiming();
+        GtkWidget* window = open_window();
+        state.ResumeTiming();
+        swoops_open(window, files().others);
+        flush();
+        state.PauseTiming();
+        state.counters["resident_mb"] = double(resident_mb());
+        gtk_widget_destroy(window);
+        flush();
+        state.ResumeTiming();
+    }
+}
+
+void player_tick_with_4_compared(benchmark::State& state)
+{
+    bench_window w(4, true);
+    w.select(files().along);
+    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
+    const double lower = gtk_adjustment_get_lower(gtk_range_get_adjustment(slider));
+    double t = lower;
+    for (auto _ : state) {
+        t += 100;
+        const uint64_t before = plot_page_renders();
+        gtk_range_set_value(slider, t); // what a tick does
+        spin_until([&] { return plot_page_renders() > before; });
+        if (t > gtk_adjustment_get_upper(gtk_range_get_adjustment(slider)) - 200)
+            t = lower;
+    }
+}
+
+// A drag: 100 moves as fast as the program takes them (each handled before
+// the next; the toolkit renders at its frame rate, the last position always).
+void slider_drag_100_steps(benchmark::State& state)
+{
+    bench_window w(4, true);
+    w.select(files().along);
+    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
+    GtkAdjustment* adjustment = gtk_range_get_adjustment(slider);
+    const double lower = gtk_adjustment_get_lower(adjustment), upper = gtk_adjustment_get_upper(adjustment);
+    uint64_t renders = 0;
+    for (auto _ : state) {
+        const uint64_t start = plot_page_renders();
+        for (int step = 1; step <= 100; step++) {
+            gboolean handled = FALSE;
+            const double v = lower + (upper - lower) * step / 100;
+            g_signal_emit_by_name(slider, "change-value", GTK_SCROLL_JUMP, v, &handled);
+            gtk_range_set_value(slider, v);
+            while (g_main_context_pending(nullptr))
+                g_main_context_iteration(nullptr, FALSE);
+        }
+        // The last position is on the page.
+        const uint64_t before = plot_page_renders();
+        spin_until([&] { return plot_page_renders() > before; });
+        renders += plot_page_renders() - start;
+    }
+    state.counters["renders"] = benchmark::Counter(double(renders), benchmark::Counter::kAvgIterations);
+}
+
+// The same with every move rendered before the next: the worst a drag can
+// ask, paced by the toolkit's frame clock (real time) and costing one
+// render per move (CPU time).
+void slider_drag_100_steps_each_rendered(benchmark::State& state)
+{
+    bench_window w(4, true);
+    w.select(files().along);
+    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
+    GtkAdjustment* adjustment = gtk_range_get_adjustment(slider);
+    const double lower = gtk_adjustment_get_lower(adjustment), upper = gtk_adjustment_get_upper(adjustment);
+    for (auto _ : state) {
+        for (int step = 1; step <= 100; step++) {
+            const uint64_t before = plot_page_renders();
+            gboolean handled = FALSE;
+            const double v = lower + (upper - lower) * step / 100;
+            g_signal_emit_by_name(slider, "change-value", GTK_SCROLL_JUMP, v, &handled);
+            gtk_range_set_value(slider, v);
+            spin_until([&] { return plot_page_renders() > before; });
+        }
+    }
+}
+
+} // namespace
+
+BENCHMARK(window_build_show_destroy)->Unit(benchmark::kMillisecond);
+BENCHMARK(select_swoop_alone)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(select_swoop_with_10_compared)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(open_20_swoops)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(player_tick_with_4_compared)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(slider_drag_100_steps)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(slider_drag_100_steps_each_rendered)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    private_folders();
+    benchmark::Initialize(&argc, argv);
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "skimra_gui_bench: no display (run it under xvfb-run)\n");
+        return 1;
+    }
+    resource_glib_register_resource();
+    pref_store_use_folder((scratch + "/config").c_str());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(scratch, ec);
+    return 0;
+}
