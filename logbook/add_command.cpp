@@ -185,6 +185,35 @@ private:
     clock::time_point start_, last_;
 };
 
+// The logger reader reports unknown columns on standard output. While files
+// are analysed, standard output goes to standard error with the other
+// diagnostics, so standard output carries only the summary line.
+class stdout_to_stderr {
+public:
+    stdout_to_stderr()
+    {
+        std::fflush(stdout);
+        saved_ = dup(STDOUT_FILENO);
+        if (saved_ >= 0)
+            dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+    ~stdout_to_stderr() { restore(); }
+    stdout_to_stderr(const stdout_to_stderr&) = delete;
+    stdout_to_stderr& operator=(const stdout_to_stderr&) = delete;
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        saved_ = -1;
+    }
+
+private:
+    int saved_ = -1; // the original standard output, -1 once restored
+};
+
 } // namespace
 
 int logbook_add(const std::string& db_path, const add_options& opts)
@@ -207,6 +236,7 @@ int logbook_add(const std::string& db_path, const add_options& opts)
 
     run_counts counts;
     counts.failed = missing.size();
+    stdout_to_stderr diagnostics;
     progress_bar bar(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
         bar.update(i);
@@ -227,6 +257,7 @@ int logbook_add(const std::string& db_path, const add_options& opts)
         ++*count[static_cast<int>(result)];
     }
     bar.clear();
+    diagnostics.restore();
     std::printf("added %zu, updated %zu, unchanged %zu, failed %zu\n", counts.added, counts.updated,
         counts.unchanged, counts.failed);
     return missing.empty() ? exit_ok : exit_failure;
