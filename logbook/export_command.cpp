@@ -66,8 +66,11 @@ std::vector<std::string> row_fields(const jump_record& j)
 void write_line(std::FILE* out, const std::vector<std::string>& fields)
 {
     std::string line;
-    for (size_t i = 0; i < fields.size(); ++i)
-        line += (i > 0 ? "," : "") + csv_field(fields[i]);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line += ',';
+        line += csv_field(fields[i]);
+    }
     line += "\r\n";
     std::fwrite(line.data(), 1, line.size(), out);
 }
