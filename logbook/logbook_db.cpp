@@ -231,14 +231,6 @@ bool logbook_open(logbook& lb, const std::string& path, logbook_access access, s
     return true;
 }
 
-int logbook_version(const logbook& lb, std::string& err)
-{
-    int version = 0;
-    if (!identify(lb.db.get(), lb.path, version, err))
-        return -1;
-    return version;
-}
-
 sqlite_stmt_ptr logbook_prepare(const logbook& lb, const char* sql, std::string& err)
 {
     sqlite3_stmt* raw = nullptr;

@@ -54,9 +54,6 @@ std::string logbook_default_path();
 // write connection and then opened read-only.
 bool logbook_open(logbook& lb, const std::string& path, logbook_access access, std::string& err);
 
-// The schema version of an open logbook (0 for an empty database).
-int logbook_version(const logbook& lb, std::string& err);
-
 // Statements. A failure sets err to SQLite's message.
 sqlite_stmt_ptr logbook_prepare(const logbook& lb, const char* sql, std::string& err);
 bool logbook_exec(const logbook& lb, const char* sql, std::string& err);

@@ -4,15 +4,6 @@
 
 #include "logbook/commands.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-// fontconfig keeps its configuration and font caches until the process ends;
-// the sanitizer build's leak checker looks past them at our own allocations.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-#endif
-
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "C");
