@@ -5,11 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
+#include "bench/bench_support.h"
 #include "cli/runs.h"
 #include "tools/track_sim/track_sim.h"
 
@@ -59,32 +58,13 @@ run_folder& folder()
     return f;
 }
 
-// The runs print their log and report; keep the benchmark's own output clean.
-struct quiet_stdout {
-    int saved;
-    quiet_stdout()
-    {
-        std::fflush(stdout);
-        saved = dup(1);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        close(null);
-    }
-    ~quiet_stdout()
-    {
-        std::fflush(stdout);
-        dup2(saved, 1);
-        close(saved);
-    }
-};
-
 void bm_gate_run(benchmark::State& state)
 {
     folder();
     options opts;
     opts.gate_file = "walk.csv";
     opts.in_pond = true;
-    quiet_stdout quiet;
+    quiet_stream quiet;
     for (auto _ : state)
         run_gate(opts);
 }
@@ -97,12 +77,12 @@ void bm_swoop_run(benchmark::State& state)
         options gate;
         gate.gate_file = "walk.csv";
         gate.in_pond = true;
-        quiet_stdout quiet;
+        quiet_stream quiet;
         run_gate(gate);
     }
     options opts;
     opts.swoop_file = "jump.csv";
-    quiet_stdout quiet;
+    quiet_stream quiet;
     for (auto _ : state)
         run_swoop(opts);
     state.counters["samples"] = f.swoop_samples;

@@ -37,10 +37,14 @@ struct run_result {
 run_result run_program(const std::string& program, const std::vector<std::string>& args,
     const std::string& cwd = "", const std::vector<std::string>& env = {});
 
-// The built skimra-cli, the source tree and tests/data.
+// The built skimra-cli and skimra-logbook, the source tree and tests/data.
 inline std::string cli_path()
 {
     return SKIMRA_CLI_PATH;
+}
+inline std::string logbook_path()
+{
+    return SKIMRA_LOGBOOK_PATH;
 }
 inline std::string source_dir()
 {

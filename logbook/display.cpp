@@ -1,0 +1,91 @@
+// Display units and aligned tables.
+
+#include "logbook/display.h"
+
+#include <glib.h>
+
+#include <algorithm>
+
+#include "core/geometry/units.h"
+
+namespace {
+
+constexpr display_units imperial { "ft", feet_per_metre, "mph", mph_per_mps };
+constexpr display_units metric_units { "m", 1, "km/h", kmh_per_mps };
+
+// Characters a cell takes on a terminal: UTF-8 characters, or bytes of other text.
+size_t cell_width(const std::string& cell)
+{
+    if (g_utf8_validate(cell.data(), static_cast<gssize>(cell.size()), nullptr))
+        return static_cast<size_t>(g_utf8_strlen(cell.data(), static_cast<gssize>(cell.size())));
+    return cell.size();
+}
+
+} // namespace
+
+const display_units& units_for(bool metric)
+{
+    return metric ? metric_units : imperial;
+}
+
+double to_display(double si, quantity kind, const display_units& u)
+{
+    switch (kind) {
+    case quantity::speed:
+        return si * u.speed_factor;
+    case quantity::length:
+        return si * u.length_factor;
+    default:
+        return si;
+    }
+}
+
+const char* unit_name(quantity kind, const display_units& u)
+{
+    switch (kind) {
+    case quantity::speed:
+        return u.speed;
+    case quantity::length:
+        return u.length;
+    case quantity::duration:
+        return "s";
+    default:
+        return "deg";
+    }
+}
+
+std::string format_result(const std::optional<double>& si, quantity kind, const display_units& u)
+{
+    if (!si)
+        return "-";
+    const char* format = kind == quantity::speed ? "%.1f" : kind == quantity::duration ? "%.2f" : "%.0f";
+    char text[64];
+    std::snprintf(text, sizeof text, format, to_display(*si, kind, u));
+    return text;
+}
+
+void print_table(std::FILE* out, const text_table& table)
+{
+    std::vector<size_t> widths;
+    for (const auto& row : table.rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], cell_width(row[c]));
+    }
+    for (const auto& row : table.rows) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c) {
+            const bool last = c + 1 == row.size();
+            const std::string pad(widths[c] - cell_width(row[c]), ' ');
+            const bool right = c < table.right_aligned.size() && table.right_aligned[c];
+            if (c > 0)
+                line += "  ";
+            if (last && !right)
+                line += row[c];
+            else
+                line += right ? pad + row[c] : row[c] + pad;
+        }
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), out);
+    }
+}

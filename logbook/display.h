@@ -1,0 +1,35 @@
+// How the logbook shows its numbers: feet and mph or metres and km/h, with
+// the report's conversions, and plain aligned text tables.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "logbook/jump_record.h"
+
+struct display_units {
+    const char* length; // "ft" or "m"
+    double length_factor; // per metre
+    const char* speed; // "mph" or "km/h"
+    double speed_factor; // per m/s
+};
+
+const display_units& units_for(bool metric);
+
+// An SI value in display units, and the unit's name ("s" and "deg" stay).
+double to_display(double si, quantity kind, const display_units& u);
+const char* unit_name(quantity kind, const display_units& u);
+
+// A result in display units with the digits the report prints (speeds one
+// decimal, lengths and degrees none, times two); "-" when missing.
+std::string format_result(const std::optional<double>& si, quantity kind, const display_units& u);
+
+// Rows of cells printed with the columns padded to their widest cell (by
+// characters of UTF-8 text); the last column is printed as it is.
+struct text_table {
+    std::vector<bool> right_aligned; // per column
+    std::vector<std::vector<std::string>> rows; // the first row is the header
+};
+void print_table(std::FILE* out, const text_table& table);

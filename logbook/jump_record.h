@@ -1,0 +1,109 @@
+// One jump of the logbook: the swoop file it came from, the course it was
+// judged on and the results of the analysis in SI units, as one row of the
+// database holds them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "core/swoop/swoop.h"
+
+// The version of the analysis that filled a row ("2.23"); a row analysed by
+// another version is analysed again.
+extern const char* const logbook_analysis_version;
+
+// What a result measures, for converting it to display units.
+enum class quantity {
+    speed, // m/s
+    length, // m
+    duration, // s
+    angle, // degrees
+};
+
+// The numeric results, in the order of their columns. Heights are above the
+// course frame's ground, "back" is the distance before the entry-gate line
+// along the course and "offset" the distance right of the course line, as in
+// the results report.
+enum result_id : int {
+    entry_gate_speed, // horizontal speed at the entry gate, none = gate missed
+    exit_gate_speed, // horizontal speed at the exit gate, none = no exit gate
+    turn_degrees, // size of the turn (the direction is stored beside it)
+    turn_time, // top of the turn to the start of the rollout
+    rollout_time, // start of the rollout to the bottom of the swoop
+    time_aloft, // bottom of the swoop to the touchdown estimate
+    speed_course_time, // entry gate to exit gate, none = no exit gate
+    max_vertical_speed, // highest descent rate
+    max_total_speed, // highest 3-D speed
+    max_horizontal_speed, // highest horizontal speed
+    rollout_vertical_speed, // descent rate at the start of the rollout
+    stop_distance, // local x at the stop (distance to stop)
+    touchdown_distance, // local x of the touchdown estimate
+    touchdown_speed, // horizontal speed at the touchdown estimate
+    exit_height, // height at the exit from the aircraft, none = not found
+    turn_start_height,
+    turn_start_back,
+    turn_start_offset,
+    max_vertical_height,
+    max_vertical_back,
+    max_vertical_offset,
+    rollout_start_height,
+    rollout_start_back,
+    rollout_start_offset,
+    rollout_end_height, // the bottom of the swoop
+    rollout_end_back,
+    rollout_end_offset,
+    max_total_height,
+    max_total_back,
+    max_total_offset,
+    max_horizontal_height,
+    max_horizontal_back,
+    max_horizontal_offset,
+    result_count
+};
+
+struct result_field {
+    const char* column; // column of the jumps table and of the export, SI unit as suffix
+    quantity kind;
+};
+
+// Indexed by result_id.
+extern const std::array<result_field, result_count> result_fields;
+
+struct jump_record {
+    std::string path; // absolute, symbolic links resolved; bytes as the file system has them
+    int64_t file_size = 0; // bytes
+    int64_t file_mtime = 0; // modification stamp of the file system's clock, compared only
+    std::string content_sha256; // hex; empty when the file could not be read
+    std::string course; // gate file name for display, or "own frame"
+    std::string course_key; // what decides "the same course" (see course_identity)
+    std::string analysis_version; // version of the analysis that filled the row
+    std::optional<int64_t> jump_time_utc; // ms since the epoch, UTC; none = not loaded
+    std::optional<std::string> error; // why the analysis failed; none = analysed
+    std::optional<bool> right_hand; // turn direction, none = not analysed
+    std::array<std::optional<double>, result_count> results {}; // SI; none = missing
+};
+
+// The results of an analysed swoop, taken from its record fields and from the
+// samples the results report reads. A value that is not a finite number is
+// missing.
+void jump_results_from_swoop(const swoop& s, jump_record& jump);
+
+// The UTC time of a sample time. The logger writes UTC, and the reader took
+// that reading as local time (mktime). Breaking the stored seconds down as
+// local time gives the reading back, which is then read as UTC. A reading in
+// the hour that a spring-forward skips locally cannot be told from the hour
+// after it and comes back one hour late. None when the time cannot be broken
+// down.
+std::optional<int64_t> sample_time_to_utc_ms(int64_t sample_ms);
+
+// "2019-07-14T17:00:00.000Z" for ms since the epoch.
+std::string utc_iso8601(int64_t utc_ms);
+
+// "2019-07-14 17:00:00" for ms since the epoch.
+std::string utc_date_time(int64_t utc_ms);
+
+// ms since the epoch of midnight UTC of a "YYYY-MM-DD" date; none when the
+// text is not such a date.
+std::optional<int64_t> utc_midnight_ms(const std::string& date);
