@@ -362,3 +362,15 @@ TEST(shell, exit_item_and_ctrl_q_destroy_the_window)
     send_key(context_of(w.window())->notebook, GDK_KEY_q, GDK_CONTROL_MASK);
     EXPECT_TRUE(spin_until([&] { return w.window() == nullptr; }, 3000));
 }
+
+TEST(shell, without_a_display_the_program_says_so_and_ends)
+{
+    test_support::temp_dir home;
+    const test_support::run_result r = test_support::run_program(SK_GUI_PATH, { "whatever.csv" }, home.path(),
+        { "DISPLAY=", "WAYLAND_DISPLAY=", "GDK_BACKEND=x11", "HOME=" + home.path(),
+            "XDG_CONFIG_HOME=" + home.path() });
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.status, -1) << "it must end, not crash";
+    EXPECT_NE(r.err.find("cannot open display"), std::string::npos) << r.err;
+    EXPECT_FALSE(test_support::file_exists(home.file("skimra/settings.ini"))); // nothing stored
+}
