@@ -131,8 +131,8 @@ const tracks& files()
         made.along = jump("along.csv", 1, false, 270);
         made.against = jump("against.csv", 2, true, 450);
         for (int i = 0; i < 20; i++)
-            made.others.push_back(
-                jump("other-" + std::to_string(i) + ".csv", uint64_t(10 + i), i % 3 == 0, 270 + 90 * (i % 4)));
+            made.others.push_back(jump(
+                "other-" + std::to_string(i) + ".csv", uint64_t(10 + i), i % 3 == 0, 270 + 90 * (i % 4)));
         return made;
     }();
     return t;
@@ -265,23 +265,41 @@ void player_tick_with_4_compared(benchmark::State& state)
     }
 }
 
+// The slider of a window with the first swoop selected and four compared,
+// and its range.
+struct slider_range {
+    GtkRange* slider;
+    double lower, upper; // ms
+};
+
+slider_range selected_slider(const bench_window& w)
+{
+    w.select(files().along);
+    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
+    GtkAdjustment* adjustment = gtk_range_get_adjustment(slider);
+    return { slider, gtk_adjustment_get_lower(adjustment), gtk_adjustment_get_upper(adjustment) };
+}
+
+// Moves the slider to step of 100 as a drag does.
+void drag_to(const slider_range& r, int step)
+{
+    gboolean handled = FALSE;
+    const double v = r.lower + (r.upper - r.lower) * step / 100;
+    g_signal_emit_by_name(r.slider, "change-value", GTK_SCROLL_JUMP, v, &handled);
+    gtk_range_set_value(r.slider, v);
+}
+
 // A drag: 100 moves as fast as the program takes them (each handled before
 // the next; the toolkit renders at its frame rate, the last position always).
 void slider_drag_100_steps(benchmark::State& state)
 {
     bench_window w(4, true);
-    w.select(files().along);
-    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
-    GtkAdjustment* adjustment = gtk_range_get_adjustment(slider);
-    const double lower = gtk_adjustment_get_lower(adjustment), upper = gtk_adjustment_get_upper(adjustment);
+    const slider_range r = selected_slider(w);
     uint64_t renders = 0;
     for (auto _ : state) {
         const uint64_t start = plot_page_renders();
         for (int step = 1; step <= 100; step++) {
-            gboolean handled = FALSE;
-            const double v = lower + (upper - lower) * step / 100;
-            g_signal_emit_by_name(slider, "change-value", GTK_SCROLL_JUMP, v, &handled);
-            gtk_range_set_value(slider, v);
+            drag_to(r, step);
             while (g_main_context_pending(nullptr))
                 g_main_context_iteration(nullptr, FALSE);
         }
@@ -299,17 +317,11 @@ void slider_drag_100_steps(benchmark::State& state)
 void slider_drag_100_steps_each_rendered(benchmark::State& state)
 {
     bench_window w(4, true);
-    w.select(files().along);
-    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
-    GtkAdjustment* adjustment = gtk_range_get_adjustment(slider);
-    const double lower = gtk_adjustment_get_lower(adjustment), upper = gtk_adjustment_get_upper(adjustment);
+    const slider_range r = selected_slider(w);
     for (auto _ : state) {
         for (int step = 1; step <= 100; step++) {
             const uint64_t before = plot_page_renders();
-            gboolean handled = FALSE;
-            const double v = lower + (upper - lower) * step / 100;
-            g_signal_emit_by_name(slider, "change-value", GTK_SCROLL_JUMP, v, &handled);
-            gtk_range_set_value(slider, v);
+            drag_to(r, step);
             spin_until([&] { return plot_page_renders() > before; });
         }
     }

@@ -228,10 +228,9 @@ TEST(file_choosers, without_the_toolkits_chooser_schema_the_program_says_so_and_
 
 TEST(file_choosers, close_items_of_the_file_menu)
 {
-    clear_settings();
     test_support::temp_dir dir;
-    const std::string a = copy_example(dir.path(), "swoop-270-right.csv", "a.csv");
-    const std::string b = copy_example(dir.path(), "swoop-450-left.csv", "b.csv");
+    const two_swoops files(dir.path());
+    const std::string &a = files.a, &b = files.b;
     app_window w;
     GtkWidget* win = w.window();
     pref_set("gate_file", "/somewhere/gate.csv");

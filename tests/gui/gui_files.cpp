@@ -20,6 +20,14 @@ std::string copy_example(const std::string& dir, const std::string& example, con
     return path;
 }
 
+two_swoops::two_swoops(const std::string& dir)
+    : dir_path(dir)
+    , a(copy_example(dir, "swoop-270-right.csv", "a.csv"))
+    , b(copy_example(dir, "swoop-450-left.csv", "b.csv"))
+{
+    clear_settings();
+}
+
 far_course write_far_course(const std::string& dir)
 {
     walk_options walk;

@@ -13,6 +13,14 @@ namespace gui_test {
 // Copies examples/<example> to <dir>/<name> and returns the new path.
 std::string copy_example(const std::string& dir, const std::string& example, const std::string& name);
 
+// A scratch folder holding copies of two example swoops as a.csv (the right
+// 270) and b.csv (the left 450); the settings are cleared.
+struct two_swoops {
+    std::string dir_path;
+    std::string a, b;
+    explicit two_swoops(const std::string& dir);
+};
+
 // A gate walk and a swoop flown on a course 0.03 degrees (3.3 km, about two
 // miles) north of the examples' course, written into dir.
 struct far_course {

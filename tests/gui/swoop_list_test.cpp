@@ -239,10 +239,9 @@ TEST(swoop_list, closing_rows_and_the_neighbour_rule)
 
 TEST(swoop_list, ticking_compares_and_the_selected_row_is_always_drawn_in_full)
 {
-    clear_settings();
     test_support::temp_dir dir;
-    const std::string a = copy_example(dir.path(), "swoop-270-right.csv", "a.csv");
-    const std::string b = copy_example(dir.path(), "swoop-450-left.csv", "b.csv");
+    const two_swoops files(dir.path());
+    const std::string &a = files.a, &b = files.b;
     app_window w;
     GtkWidget* win = w.window();
     swoops_open(win, { a, b });
