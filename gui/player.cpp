@@ -171,6 +171,7 @@ GtkWidget* player_new(GtkWidget* window)
     GtkAdjustment* adjustment = gtk_adjustment_new(0, 0, 0, 100, 1000, 0);
     GtkWidget* slider = gtk_scale_new(GTK_ORIENTATION_HORIZONTAL, adjustment);
     gtk_scale_set_has_origin(GTK_SCALE(slider), FALSE);
+    atk_object_set_name(gtk_widget_get_accessible(slider), "time");
     g_object_set_data(G_OBJECT(slider), player_key, p);
     g_object_set(slider, "can-focus", FALSE, "margin", 10, "margin-top", 0, nullptr);
     g_signal_connect(slider, "destroy", G_CALLBACK(on_scale_destroy), nullptr);

@@ -83,6 +83,7 @@ void on_page_destroy(GtkWidget* page, gpointer)
 GtkWidget* plot_page_new(GtkWidget* notebook, const char* name)
 {
     GtkWidget* page = gtk_drawing_area_new();
+    atk_object_set_name(gtk_widget_get_accessible(page), name);
     g_object_set_data_full(G_OBJECT(page), label_key, g_strdup(name), g_free);
     g_signal_connect(page, "draw", G_CALLBACK(on_page_draw), nullptr);
     g_signal_connect(page, "size-allocate", G_CALLBACK(on_page_size_allocate), nullptr);

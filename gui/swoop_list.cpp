@@ -83,11 +83,20 @@ void on_check_toggled(GtkToggleButton* check, gpointer row_data)
     pages_redraw(window);
 }
 
-// "clicked" of a row's close button.
+// "clicked" of a row's close button. The keys go on working afterwards: a
+// closed row that had the focus hands it to the row now selected (or, with
+// none left, to the notebook).
 void on_row_close_clicked(GtkButton*, gpointer row)
 {
-    if (context_of(GTK_WIDGET(row)))
-        swoop_row_close(gtk_widget_get_toplevel(GTK_WIDGET(row)), GTK_WIDGET(row));
+    window_context* ctx = context_of(GTK_WIDGET(row));
+    if (!ctx)
+        return;
+    GtkWidget* window = gtk_widget_get_toplevel(GTK_WIDGET(row));
+    swoop_row_close(window, GTK_WIDGET(row));
+    if (!gtk_window_get_focus(GTK_WINDOW(window))) {
+        GtkWidget* selected = selected_row(window);
+        gtk_widget_grab_focus(selected ? selected : ctx->notebook);
+    }
 }
 
 // The dialog offering to close the gate or the swoops that lie too far from
@@ -348,6 +357,7 @@ GtkWidget* swoop_row_new(GtkWidget* window, std::unique_ptr<swoop> s)
     window_context* ctx = context_of(window);
     const std::string name = display_base_name(s->file);
     GtkWidget* row = gtk_list_box_row_new();
+    atk_object_set_name(gtk_widget_get_accessible(row), name.c_str());
     GtkWidget* box = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
 
     GtkWidget* check = gtk_check_button_new();

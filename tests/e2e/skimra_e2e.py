@@ -25,8 +25,10 @@ and built on this module:
 
 Pieces:
 - Session: a private HOME, XDG folders and settings folder per test, the
-  program's environment, launches, X windows, keys (xdotool), screenshots
-  (ImageMagick's import) into the output folder.
+  program's environment, launches, X windows (also the program's dialogs,
+  by title), keys and typed text (xdotool), screenshots (ImageMagick's
+  import) into the output folder, the pixels of a part of the screen, and
+  runs of skimra-cli (--cli) for reference output.
 - Program: one running sk-gui; its accessibility tree read through
   read_tree.py in a child process with a deadline; waiting for its window or
   for a condition on its tree; stopping it and collecting status and output.
@@ -101,6 +103,37 @@ def poll(condition: Callable[[], object], timeout: float, what: str,
                     message += f"\n  (no detail: {error})"
             raise E2EFailure(message)
         time.sleep(interval)  # the polling interval, not a synchronisation
+
+
+# What the toolkit prints that is not the program's fault: the accessibility
+# bridge's Atk-CRITICAL lines while a reader walks the tree, and the text
+# view's accessible asking for a new buffer while the window is destroyed
+# (the results view is no drop target, so the toolkit complains).
+KNOWN_NOISE = [
+    re.compile(r"Atk-CRITICAL"),
+    re.compile(r"Gtk-WARNING .*Can't set a target list on a widget until you've called "
+               r"gtk_drag_dest_set\(\)"),
+]
+# After a dialog has closed, the bridge (answering a reader) follows its
+# Atk-CRITICAL lines about a missing state set with the unref of that
+# missing set: noise only right after such a line.
+BRIDGE_UNREF = re.compile(r"GLib-GObject-CRITICAL .*g_object_unref: assertion "
+                          r"'G_IS_OBJECT \(object\)' failed")
+
+
+def unexpected_messages(stderr: str) -> list:
+    """Lines of a program's standard error that report a GLib or toolkit
+    warning or critical other than the known noise."""
+    lines, previous = [], ""
+    for line in stderr.splitlines():
+        if not line.strip():
+            continue
+        bridge = BRIDGE_UNREF.search(line) and "Atk-CRITICAL" in previous
+        if re.search(r"-(WARNING|CRITICAL|ERROR)\b|\bERROR:", line) and not bridge and \
+                not any(p.search(line) for p in KNOWN_NOISE):
+            lines.append(line)
+        previous = line
+    return lines
 
 
 # --------------------------------------------------------------------------
@@ -187,6 +220,121 @@ class Node:
 
     def __str__(self) -> str:
         return f"[{self.role}] {self.name!r}"
+
+
+# --------------------------------------------------------------------------
+# Reading the main window
+
+
+@dataclass
+class Row:
+    """One row of the swoop list as the accessibility tree shows it."""
+    node: Node
+    label: str             # the base name shown in the row
+    tick: Optional[Node]   # the "Compare <name>" check box
+    close: Optional[Node]  # the "Close <name>" push button
+
+    @property
+    def selected(self) -> bool:
+        return self.node.has("selected")
+
+    @property
+    def ticked(self) -> bool:
+        return self.tick is not None and self.tick.has("checked")
+
+
+def swoop_rows(tree: Node) -> list:
+    """The rows of the main window's swoop list, in list order."""
+    frame = tree.find("frame", WINDOW_TITLE)
+    panel = frame and frame.find("panel", "swoop")
+    if panel is None:
+        return []
+    rows = []
+    for item in panel.find_all("list item"):
+        label = item.find("label")
+        rows.append(Row(item, label.name if label else "", item.find("check box"),
+                        item.find("push button")))
+    return rows
+
+
+def report_text(tree: Node) -> Optional[str]:
+    """The text of the results view (the "metrics" page), None when absent."""
+    tab = tree.find("page tab", "metrics")
+    view = tab and tab.find("text")
+    return view.text if view is not None else None
+
+
+def tab_names(tree: Node) -> list:
+    """Names of the notebook's pages, in order."""
+    tabs = tree.find("page tab list")
+    return tabs.child_names("page tab") if tabs else []
+
+
+def current_tab(tree: Node) -> Optional[str]:
+    """Name of the selected notebook page."""
+    tabs = tree.find("page tab list")
+    selected = [c.name for c in tabs.children if c.has("selected")] if tabs else []
+    return selected[0] if len(selected) == 1 else None
+
+
+def gate_label(tree: Node) -> Optional[str]:
+    """The text of the label in the "gate" frame."""
+    gate = tree.find("panel", "gate")
+    filler = gate and gate.find("filler")
+    label = filler and filler.find("label")
+    return label.name if label else None
+
+
+def text_diff(expected: str, actual: str, what: str = "text") -> str:
+    """A unified diff of two texts, for failure messages."""
+    import difflib
+    return "".join(difflib.unified_diff(expected.splitlines(True), (actual or "").splitlines(True),
+                                        f"expected {what}", f"shown {what}"))
+
+
+# --------------------------------------------------------------------------
+# Pixels of the screen
+
+
+@dataclass
+class Pixels:
+    """An RGB image of a part of the screen (Session.pixels)."""
+    width: int
+    height: int
+    data: bytes  # 3 bytes a pixel, row by row
+
+    def count(self, test: Callable[[int, int, int], bool]) -> int:
+        """How many pixels (r, g, b) pass the test."""
+        d = self.data
+        return sum(1 for i in range(0, len(d) - 2, 3) if test(d[i], d[i + 1], d[i + 2]))
+
+    def greys(self, low: int = 0x60, high: int = 0xe0) -> int:
+        """Pixels of a neutral grey with low <= value <= high (r == g == b)."""
+        return self.count(lambda r, g, b: r == g == b and low <= r <= high)
+
+
+def _read_ppm(raw: bytes) -> Pixels:
+    """A binary PPM (P6, maximum 255) as Pixels."""
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while raw[pos:pos + 1].isspace():
+            pos += 1
+        if raw[pos:pos + 1] == b"#":
+            pos = raw.index(b"\n", pos) + 1
+            continue
+        end = pos
+        while not raw[end:end + 1].isspace():
+            end += 1
+        fields.append(raw[pos:end])
+        pos = end
+    pos += 1  # the one white space character after the maximum
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise RuntimeError(f"not an 8-bit binary PPM: {fields}")
+    width, height = int(fields[1]), int(fields[2])
+    data = raw[pos:pos + 3 * width * height]
+    if len(data) != 3 * width * height:
+        raise RuntimeError("short PPM image")
+    return Pixels(width, height, data)
 
 
 # --------------------------------------------------------------------------
@@ -343,9 +491,11 @@ class Program:
 class Session:
     """The private world of one test: folders, environment, launches, X."""
 
-    def __init__(self, test_name: str, program: str, source_dir: str, output_dir: str):
+    def __init__(self, test_name: str, program: str, source_dir: str, output_dir: str,
+                 cli: Optional[str] = None):
         self.test_name = test_name
         self.program = str(Path(program).resolve())
+        self.cli = str(Path(cli).resolve()) if cli else None  # skimra-cli, for reference output
         self.source_dir = Path(source_dir).resolve()
         self.output_dir = Path(output_dir).resolve()
         self.output_dir.mkdir(parents=True, exist_ok=True)
@@ -402,7 +552,31 @@ class Session:
                 values[key.strip()] = value.strip()
         return values
 
+    def copy_example(self, name: str, folder: Path) -> Path:
+        """Copies an example file into folder (made if needed); the copy's path."""
+        folder.mkdir(parents=True, exist_ok=True)
+        target = folder / name
+        shutil.copyfile(self.example(name), target)
+        return target
+
     # -- programs
+
+    def cli_report(self, swoop: Path, gate: Path, *options: str, timeout: float = 60) -> str:
+        """The report skimra-cli writes for a swoop analysed with a gate walk
+        (skimra-cli [options] -g <gate> <swoop>), run on copies of both in a
+        scratch folder of its own; the text of the .txt file it writes."""
+        if not self.cli or not Path(self.cli).is_file():
+            raise E2EFailure(f"skimra-cli is needed for reference reports and is not built "
+                             f"({self.cli}); build the target skimra-cli too")
+        scratch = Path(tempfile.mkdtemp(prefix="cli-", dir=self.folder))
+        shutil.copyfile(gate, scratch / gate.name)
+        shutil.copyfile(swoop, scratch / swoop.name)
+        env = dict(self.env)
+        done = _run([self.cli, *options, "-g", gate.name, swoop.name], env, timeout, cwd=scratch)
+        if done.returncode != 0:
+            raise E2EFailure(f"skimra-cli {' '.join(options)} -g {gate.name} {swoop.name} "
+                             f"failed ({done.returncode}): {done.stdout[-1000:]}{done.stderr[-1000:]}")
+        return (scratch / (swoop.stem + ".txt")).read_text()
 
     def launch(self, *args: str, name: Optional[str] = None) -> Program:
         """Starts sk-gui with these arguments; it is stopped at the end."""
@@ -451,6 +625,20 @@ class Session:
             found.append(wid)
         return found
 
+    def wait_windows(self, title: str, timeout: float = 20, pid: Optional[int] = None) -> int:
+        """Waits until exactly one visible top-level X window is titled title
+        (a dialog of the program: "Open Gate", "Error", ...); its id."""
+        def one():
+            found = self.windows(pid=pid, title=title)
+            return found[0] if len(found) == 1 else None
+        return poll(one, timeout, f"one visible window titled {title!r}",
+                    detail=lambda: f"  windows titled {title!r}: {self.windows(title=title)}")
+
+    def wait_no_window(self, title: str, timeout: float = 20) -> None:
+        """Waits until no visible top-level X window is titled title."""
+        poll(lambda: not self.windows(title=title), timeout,
+             f"the window titled {title!r} to close")
+
     def screen_size(self) -> Optional[tuple]:
         """(width, height) of the X screen, None when the display does not answer."""
         try:
@@ -473,9 +661,25 @@ class Session:
             self.xdotool("windowfocus", "--sync", str(window))
         self.xdotool("key", "--clearmodifiers", "--delay", "30", *keys)
 
+    def type_text(self, text: str, window: Optional[int] = None) -> None:
+        """Types text as real X key presses, after giving the window the
+        keyboard focus."""
+        if window is not None:
+            self.xdotool("windowfocus", "--sync", str(window))
+        self.xdotool("type", "--clearmodifiers", "--delay", "20", text, timeout=60)
+
+    def pointer(self) -> tuple:
+        """(x, y) of the mouse pointer on the screen."""
+        out = self.xdotool("getmouselocation", "--shell")
+        place = {k: v for k, v in (line.split("=", 1) for line in out.splitlines() if "=" in line)}
+        return int(place["X"]), int(place["Y"])
+
     def click(self, x: int, y: int, button: int = 1) -> None:
         """A real mouse click at screen position (x, y)."""
-        self.xdotool("mousemove", "--sync", str(x), str(y))
+        # mousemove --sync waits for the pointer to move, which it does not
+        # when it is there already (a second click on the same spot).
+        if self.pointer() != (x, y):
+            self.xdotool("mousemove", "--sync", str(x), str(y))
         self.xdotool("click", str(button))
 
     def click_node(self, node: Node, button: int = 1) -> None:
@@ -495,6 +699,20 @@ class Session:
             raise E2EFailure(f"screenshot {path} failed: {done.stderr.strip()}")
         self.screenshots.append(path)
         return path
+
+    def pixels(self, extents: Sequence[int]) -> Pixels:
+        """The pixels of the screen in (x, y, width, height) as they are now
+        (ImageMagick's import of that part of the root window)."""
+        x, y, w, h = (int(v) for v in extents)
+        done = subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}",
+                               "-depth", "8", "ppm:-"], env=self.env, timeout=30,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if done.returncode != 0:
+            raise E2EFailure(f"grabbing {w}x{h}+{x}+{y} failed: {done.stderr.decode()[-500:]}")
+        pixels = _read_ppm(done.stdout)
+        if (pixels.width, pixels.height) != (w, h):
+            raise E2EFailure(f"grabbed {pixels.width}x{pixels.height}, asked for {w}x{h}")
+        return pixels
 
     # -- end
 
@@ -557,13 +775,14 @@ def run_test(test_name: str, scenario: Callable[[Test], None],
     parser.add_argument("--program", required=True, help="the built sk-gui")
     parser.add_argument("--source", required=True, help="the source checkout")
     parser.add_argument("--output", required=True, help="folder for screenshots")
+    parser.add_argument("--cli", help="the built skimra-cli (reference reports)")
     args = parser.parse_args(argv)
     for var in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
         if not os.environ.get(var):
             print(f"{test_name}: {var} is not set; run the test under "
                   "xvfb-run ... dbus-run-session -- (see tests/e2e/README.md)")
             sys.exit(1)
-    session = Session(test_name, args.program, args.source, args.output)
+    session = Session(test_name, args.program, args.source, args.output, args.cli)
     test = Test(session)
     error = None
     try:

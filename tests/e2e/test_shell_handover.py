@@ -19,7 +19,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from skimra_e2e import WINDOW_TITLE, Node, Test, poll, run_test  # noqa: E402
+from skimra_e2e import (WINDOW_TITLE, Node, Test, poll, run_test,  # noqa: E402
+                        unexpected_messages)
 
 SWOOP = "swoop-270-right.csv"
 
@@ -53,17 +54,6 @@ PLOT_PAGES = ["overhead", "side", "dive speed", "swoop speed", "dive angle",
 SCREEN = (1920, 1080)
 WINDOW_SIZE = (1370, 980)
 
-# What the toolkit prints that is not the program's fault: the accessibility
-# bridge's Atk-CRITICAL lines while a reader walks the tree, and the text
-# view's accessible asking for a new buffer while the window is destroyed
-# (the results view is no drop target, so the toolkit complains).
-KNOWN_NOISE = [
-    re.compile(r"Atk-CRITICAL"),
-    re.compile(r"Gtk-WARNING .*Can't set a target list on a widget until you've called "
-               r"gtk_drag_dest_set\(\)"),
-]
-
-
 def plain(label):
     """A mnemonic label as the accessible name shows it: "Open _gate..." -> "Open gate..."."""
     return label.replace("_", "")
@@ -85,17 +75,6 @@ def expected_items(menu_label, items):
         m = mnemonic(label)
         out.append((role, plain(label), f"{m};<Alt>{mnemonic(menu_label)}:{m};{accel}"))
     return out
-
-
-def unexpected_messages(stderr):
-    """Lines of the program's standard error that report a GLib or toolkit
-    warning or critical other than the known noise."""
-    lines = []
-    for line in stderr.splitlines():
-        if re.search(r"-(WARNING|CRITICAL|ERROR)\b|\bERROR:", line) and \
-                not any(p.search(line) for p in KNOWN_NOISE):
-            lines.append(line)
-    return lines
 
 
 def check_menus(t: Test, app, win):

@@ -23,6 +23,12 @@ namespace gui_test {
 
 namespace {
 
+// A dialog's answer, kept on the dialog.
+struct answered {
+    int response;
+    gint64 at; // monotonic microseconds of the last response
+};
+
 // Wakes the main loop up now and then, so that a condition that turns true
 // without an event of its own is seen.
 gboolean wake_up(gpointer)
@@ -167,19 +173,23 @@ gboolean dialog_answerer::poll(gpointer data)
 {
     auto* self = static_cast<dialog_answerer*>(data);
     GList* toplevels = gtk_window_list_toplevels();
-    std::vector<GtkWidget*> still_here;
     for (GList* l = toplevels; l; l = l->next) {
         GtkWidget* w = GTK_WIDGET(l->data);
         if (!GTK_IS_DIALOG(w))
             continue;
-        still_here.push_back(w);
         if (!gtk_widget_get_mapped(w))
             continue;
-        bool done = false;
-        for (GtkWidget* a : self->answered_)
-            done = done || a == w;
-        if (done)
+        // A response that reaches a dialog before its loop runs (some event
+        // handled while it was being shown) is lost: a dialog still on the
+        // screen a while after its response gets it again. The mark is on
+        // the dialog itself: a new one may take the address of an old one.
+        if (auto* a = static_cast<answered*>(g_object_get_data(G_OBJECT(w), "skimra-test-answered"))) {
+            if (g_get_monotonic_time() - a->at > 300 * 1000) {
+                a->at = g_get_monotonic_time();
+                gtk_dialog_response(GTK_DIALOG(w), a->response);
+            }
             continue;
+        }
         dialog_seen seen;
         const char* title = gtk_window_get_title(GTK_WINDOW(w));
         seen.title = title ? title : "";
@@ -189,19 +199,31 @@ gboolean dialog_answerer::poll(gpointer data)
         for (size_t i = 0; i < labels.size(); i++)
             seen.text += (i ? "\n" : "") + labels[i];
         self->seen_.push_back(seen);
-        self->answered_.push_back(w);
-        gtk_dialog_response(GTK_DIALOG(w), self->answer_(GTK_DIALOG(w), seen));
+        auto* a = new answered { self->answer_(GTK_DIALOG(w), seen), g_get_monotonic_time() };
+        g_object_set_data_full(
+            G_OBJECT(w), "skimra-test-answered", a, [](gpointer p) { delete static_cast<answered*>(p); });
+        gtk_dialog_response(GTK_DIALOG(w), a->response);
     }
     g_list_free(toplevels);
-    // Forget dialogs that are gone, so that a new one at the same address counts.
-    std::erase_if(self->answered_,
-        [&](GtkWidget* a) { return std::find(still_here.begin(), still_here.end(), a) == still_here.end(); });
     return G_SOURCE_CONTINUE;
+}
+
+void wait_for_frame(GtkWidget* widget)
+{
+    if (GdkFrameClock* clock = gtk_widget_get_frame_clock(widget)) {
+        bool painted = false;
+        const gulong id = g_signal_connect(clock, "after-paint",
+            G_CALLBACK(+[](GdkFrameClock*, gpointer done) { *static_cast<bool*>(done) = true; }), &painted);
+        gtk_widget_queue_draw(widget);
+        spin_until([&] { return painted; }, 5000);
+        g_signal_handler_disconnect(clock, id);
+    }
+    flush();
 }
 
 std::string screenshot(GtkWidget* widget, const std::string& name)
 {
-    flush();
+    wait_for_frame(widget); // drawn as on the screen
     const int width = gtk_widget_get_allocated_width(widget);
     const int height = gtk_widget_get_allocated_height(widget);
     cairo_surface_ptr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
@@ -228,57 +250,6 @@ void write_settings(const std::string& ini_text)
 void clear_settings()
 {
     std::remove(settings_path().c_str());
-}
-
-scoped_display::scoped_display(int width, int height)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        return;
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const std::string fd = std::to_string(fds[1]);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-            "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return;
-    }
-    server_ = pid;
-    // The server writes its display number when it is ready.
-    std::string number;
-    pollfd p { fds[0], POLLIN, 0 };
-    char c = 0;
-    while (::poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(fds[0]);
-    if (number.empty())
-        return;
-    display_ = gdk_display_open((":" + number).c_str());
-    if (!display_)
-        return;
-    previous_ = gdk_display_get_default();
-    gdk_display_manager_set_default_display(gdk_display_manager_get(), display_);
-}
-
-scoped_display::~scoped_display()
-{
-    if (display_) {
-        gdk_display_manager_set_default_display(gdk_display_manager_get(), previous_);
-        gdk_display_close(display_);
-    }
-    if (server_ > 0) {
-        kill(server_, SIGTERM);
-        waitpid(server_, nullptr, 0);
-    }
 }
 
 GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match)
@@ -335,14 +306,17 @@ std::string current_tab(GtkWidget* notebook)
     return tab_labels(notebook)[size_t(i)];
 }
 
-bool run_test_in_child(const std::vector<std::string>& env)
+bool run_test_in_child(const std::vector<std::string>& env, const std::string& own_screen)
 {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
     const std::string filter = std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
     std::vector<std::string> all = env;
     all.push_back("SKIMRA_TEST_CHILD=1");
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    const test_support::run_result r = test_support::run_program(self, { filter }, "", all);
+    const test_support::run_result r = own_screen.empty()
+        ? test_support::run_program(self, { filter }, "", all)
+        : test_support::run_program(
+            "/usr/bin/xvfb-run", { "-a", "-s", "-screen 0 " + own_screen + "x24", self, filter }, "", all);
     if (r.status != 0)
         ADD_FAILURE() << "the test in a child process failed:\n" << r.out << r.err;
     return r.status == 0;

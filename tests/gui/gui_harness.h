@@ -78,9 +78,12 @@ private:
     static gboolean poll(gpointer self);
     answer_fn answer_;
     std::vector<dialog_seen> seen_;
-    std::vector<GtkWidget*> answered_;
     source_id source_;
 };
+
+// Lets the next frame lay out and paint whatever is pending on the widget's
+// window.
+void wait_for_frame(GtkWidget* widget);
 
 // Writes a PNG of the widget as drawn now under <build>/tests/output/gui/
 // and returns its path.
@@ -90,23 +93,6 @@ std::string screenshot(GtkWidget* widget, const std::string& name);
 std::string settings_path();
 void write_settings(const std::string& ini_text); // replaces the file
 void clear_settings();
-
-// A second X server with one screen of the given size, the default display
-// while the object lives (the monitor rule reads monitor 0 of the default
-// display).
-class scoped_display {
-public:
-    scoped_display(int width, int height);
-    ~scoped_display();
-    scoped_display(const scoped_display&) = delete;
-    scoped_display& operator=(const scoped_display&) = delete;
-    bool ok() const { return display_ != nullptr; }
-
-private:
-    GPid server_ = 0;
-    GdkDisplay* display_ = nullptr;
-    GdkDisplay* previous_ = nullptr;
-};
 
 // Widgets found by walking a container.
 GtkWidget* find_widget(GtkWidget* root, const std::function<bool(GtkWidget*)>& match);
@@ -121,9 +107,10 @@ std::vector<std::string> tab_labels(GtkWidget* notebook);
 std::string current_tab(GtkWidget* notebook);
 
 // Runs the current test again in a child process of this test program with
-// more environment ("NAME=value"), in the same X server and session bus;
+// more environment ("NAME=value"), in the same X server and session bus, or
+// in an X server of its own with one screen of the size given ("1366x768");
 // the child knows it is one by SKIMRA_TEST_CHILD=1. True when it passed.
-bool run_test_in_child(const std::vector<std::string>& env);
+bool run_test_in_child(const std::vector<std::string>& env, const std::string& own_screen = "");
 // Whether this process is such a child.
 bool in_child();
 

@@ -163,12 +163,14 @@ TEST(plot_pages, pages_render_on_allocation_and_only_paint_when_exposed)
     show_tab(ctx, "plots");
     GtkWidget* page = current_page(ctx);
     ASSERT_TRUE(spin_until([&] { return page_surface(page) != nullptr; }));
+    wait_for_frame(page); // whatever layout was pending is done
     const uint64_t before = plot_page_renders();
     // Exposing: paints, no rendering.
     for (int i = 0; i < 3; i++) {
         gtk_widget_queue_draw(page);
         flush();
     }
+    wait_for_frame(page);
     cairo_surface_ptr target(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 800, 600));
     cairo_context_ptr cr(cairo_create(target.get()));
     gtk_widget_draw(page, cr.get());
