@@ -198,9 +198,12 @@ TEST(plot_pages, every_layout_with_overlays_and_markers)
     EXPECT_EQ(results_text(win), cli_report(e.a, e.gate, false));
     screenshot(win, "plots-metrics");
 
-    // The second swoop ticked: a grey overlay in every plot, markers at 1.5 s.
-    GtkWidget* second = swoop_rows(win)[1];
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(row_check(second)), TRUE);
+    // Two more swoops ticked (one of them the carve): grey overlays in every
+    // plot, markers at 1.5 s.
+    swoops_open(win, { copy_example(e.dir.path(), "swoop-carve.csv", "swoop-carve.csv") });
+    gtk_list_box_select_row(GTK_LIST_BOX(ctx->swoop_list), GTK_LIST_BOX_ROW(swoop_rows(win)[0]));
+    for (size_t i : { 1u, 2u })
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(row_check(swoop_rows(win)[i])), TRUE);
     gtk_range_set_value(GTK_RANGE(ctx->time_scale), 1500);
     flush();
     for (const auto& p : ctx->plots) {
@@ -209,11 +212,11 @@ TEST(plot_pages, every_layout_with_overlays_and_markers)
             grey += s->color == 0x808080;
             markers += s->style == style_marker && s->count == 1;
         }
-        EXPECT_GE(grey, 1) << p->title;
+        EXPECT_GE(grey, 2) << p->title;
         EXPECT_GE(markers,
             p->title == "GPS accuracy" || p->title == "speed during swoop"
                     || p->title == "overhead view of flight path" || p->title == "side view of flight path"
-                ? 2
+                ? 3
                 : 0)
             << p->title;
     }
