@@ -213,8 +213,14 @@ bool logbook_open(logbook& lb, const std::string& path, logbook_access access, s
         lb.db = open_connection(path, SQLITE_OPEN_READONLY, err);
         if (!lb.db)
             return false;
+        // One snapshot for all the questions: another run may be creating
+        // the logbook meanwhile, and a header read before its commit with
+        // tables read after it would look like another program's file.
         int version = 0;
-        if (!identify(lb.db.get(), path, version, err)) {
+        sqlite3_exec(lb.db.get(), "BEGIN", nullptr, nullptr, nullptr);
+        const bool known = identify(lb.db.get(), path, version, err);
+        sqlite3_exec(lb.db.get(), "COMMIT", nullptr, nullptr, nullptr);
+        if (!known) {
             lb.db.reset();
             return false;
         }
