@@ -43,7 +43,8 @@ void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
     // (shared memory with the X server), else a plain one.
     GdkWindow* window = gtk_widget_get_window(page);
     cairo_surface_t* surface = window
-        ? gdk_window_create_similar_image_surface(window, CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H), scale)
+        ? gdk_window_create_similar_image_surface(
+            window, CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H), scale)
         : cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(scale * W), int(scale * H));
     cairo_surface_set_device_scale(surface, scale, scale);
     g_object_set_data_full(G_OBJECT(page), surface_key, surface, GDestroyNotify(cairo_surface_destroy));

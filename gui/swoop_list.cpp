@@ -326,6 +326,12 @@ void swoops_open(GtkWidget* window, std::vector<std::string> paths)
     for (const std::string& path : paths) {
         if (swoop_is_open(window, path.c_str()))
             continue;
+        // A folder (dropped, or on the command line) would read as a file
+        // without field names: say what it is instead.
+        if (g_file_test(path.c_str(), G_FILE_TEST_IS_DIR)) {
+            show_error(window, "cannot open a folder as a swoop: %s", path.c_str());
+            continue;
+        }
         const char* err = nullptr;
         std::unique_ptr<swoop> s = swoop_new(path.c_str(), &err);
         if (!s) {

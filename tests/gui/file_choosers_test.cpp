@@ -271,7 +271,8 @@ TEST(drop, local_files_of_a_drop_open_as_swoops_and_web_addresses_are_passed_ove
     test_support::write_file(dir.file("photo.jpg"), "\xff\xd8\xff\xe0 not a track");
     g_text photo(g_filename_to_uri(dir.file("photo.jpg").c_str(), nullptr, nullptr));
     drop_uris(w.window(), { folder.get(), photo.get() });
-    EXPECT_EQ(answer.seen().size(), 2u);
+    ASSERT_EQ(answer.seen().size(), 2u);
+    EXPECT_EQ(answer.seen()[0].text, "cannot open a folder as a swoop: " + dir.path());
     EXPECT_EQ(row_names(w.window()), (strings { "a.csv", "b.csv", "c.csv" }));
     EXPECT_EQ(selected_name(w.window()), "a.csv");
 }

@@ -151,10 +151,12 @@ TEST(settings, a_corrupt_or_foreign_settings_file_reads_as_defaults_and_is_kept)
 TEST(settings, changes_in_the_window_are_stored_and_rebuild_only_once)
 {
     clear_settings();
-    write_settings("[settings]\nuse_metric=TRUE\ndraw_pond=false\nenable_scale=false\n");
+    write_settings("[settings]\nuse_metric=TRUE\ndraw_pond=false\nenable_scale=TRUE\n");
     app_window w;
     window_context* ctx = context_of(w.window());
     EXPECT_FALSE(active(ctx->metric_check)); // "TRUE" is not "true"
+    EXPECT_FALSE(active(ctx->time_scale_item));
+    EXPECT_EQ(ctx->time_scale, nullptr);
     EXPECT_FALSE(active(ctx->pond_check));
 
     int added = 0;
