@@ -3,6 +3,7 @@
 #ifdef _WIN32
 #include <direct.h>
 #else
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -61,6 +62,24 @@ bool platform_seek_end(std::FILE* f)
     return _fseeki64(f, 0, SEEK_END) == 0;
 #else
     return fseeko(f, 0, SEEK_END) == 0;
+#endif
+}
+
+void platform_advise_large_block(void* start, size_t bytes)
+{
+#if defined(MADV_HUGEPAGE)
+    // madvise takes whole pages: the pages that lie wholly inside the block.
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<uintptr_t>(start);
+    if (page == 0 || bytes < page || first > UINTPTR_MAX - bytes)
+        return;
+    const uintptr_t begin = (first + page - 1) / page * page;
+    const uintptr_t end = (first + bytes) / page * page;
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)start;
+    (void)bytes;
 #endif
 }
 

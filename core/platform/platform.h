@@ -5,6 +5,7 @@
 // ftello.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -29,6 +30,11 @@ int64_t platform_tell(std::FILE* f);
 
 // Moves a stream to its end; false on failure.
 bool platform_seek_end(std::FILE* f);
+
+// Tells the system that a large block of memory about to be filled is best
+// backed by huge pages (far fewer page faults for tracks of tens of MB). Only
+// a hint; does nothing where the system has no such advice.
+void platform_advise_large_block(void* start, size_t bytes);
 
 // An open C stream that closes itself.
 struct file_closer {

@@ -165,6 +165,14 @@ void csv_append_point(
     ++track.count;
 }
 
+// A logger row is well over 64 bytes: storage for the whole file is set
+// aside once instead of being moved at every doubling.
+void reserve_for_file(csv_file& file, gps_track& track)
+{
+    constexpr uint64_t least_row_bytes = 64;
+    gps_track_reserve(track, static_cast<size_t>(csv_file_size(file) / least_row_bytes));
+}
+
 bool is_empty_line(const csv_file& file)
 {
     return *file.line == '\0';
@@ -266,6 +274,7 @@ void track_read_csv(const char* path, gps_track& track, const char** err)
         gps_track_clear(track);
         return;
     }
+    reserve_for_file(file, track);
     handler_list handlers;
     row_context context;
     if (!csv_next_line(file)) {
@@ -294,6 +303,7 @@ void track_read_gnss(const char* path, gps_track& track, const char** err)
         gps_track_clear(track);
         return;
     }
+    reserve_for_file(file, track);
     handler_list handlers;
     row_context context;
     while (!*err && csv_next_line(file)) {

@@ -1,6 +1,7 @@
 // One track sample and the growing sample array the logger readers fill.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -42,6 +43,12 @@ struct gps_track {
 // slot is zeroed. On allocation failure sets *err to "failed to realloc
 // gps_points" and returns nullptr.
 gps_point* gps_track_append(gps_track& track, const char** err);
+
+// Sets aside storage for about `samples` samples without changing count or
+// capacity, so that doubling the capacity later neither moves nor re-touches
+// the samples read so far. Only a hint: nothing happens when the storage
+// cannot be had.
+void gps_track_reserve(gps_track& track, size_t samples);
 
 // Frees the samples and resets the track to empty.
 void gps_track_clear(gps_track& track);

@@ -49,6 +49,17 @@ bool csv_open(const char* path, csv_file& file, const char** err)
     return true;
 }
 
+uint64_t csv_file_size(csv_file& file)
+{
+    std::FILE* f = file.fp.get();
+    if (!platform_seek_end(f))
+        return 0;
+    int64_t size = platform_tell(f);
+    if (!platform_seek(f, 0))
+        return 0; // left at the end: the read finds nothing rather than a tail
+    return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
 bool csv_next_line(csv_file& file)
 {
     file.line = file.scan;

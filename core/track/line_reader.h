@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "core/platform/platform.h"
@@ -22,6 +23,10 @@ struct csv_file {
 
 // Opens the file (binary mode) and allocates its block.
 bool csv_open(const char* path, csv_file& file, const char** err);
+
+// The size of the open file in bytes, or 0 when it cannot be told (a pipe);
+// call before the first line.
+uint64_t csv_file_size(csv_file& file);
 
 // Makes the next line available at file.line, its line-end bytes turned into
 // zero bytes. CR, LF, CR LF and LF CR each end one line; a repeated CR or LF

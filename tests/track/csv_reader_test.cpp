@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+
+#include <sys/stat.h>
 
 #include "tests/support/test_support.h"
 
@@ -324,6 +327,46 @@ TEST(csv_reader, track_grows_from_4096_to_8192)
     EXPECT_EQ(grown.track.capacity, 8192u);
     EXPECT_EQ(grown.track.gps_points.size(), 8192u);
     EXPECT_EQ(grown.track.gps_points[4096].time, row_a_time + 200);
+}
+
+// Storage is set aside from the file's size; a pipe has none to tell, and a
+// file of short rows outgrows the estimate. Either reads as a plain file does.
+TEST(csv_reader, pipes_and_files_that_outgrow_their_estimate_read_alike)
+{
+    std::string content = std::string(header) + "\n" + units + "\n";
+    for (int i = 0; i < 9000; ++i)
+        content += std::string(i % 2 ? row_a : row_b) + "\n";
+    read_result file = read_text(content);
+    ASSERT_EQ(file.err, "");
+    ASSERT_EQ(file.track.count, 9000u);
+    EXPECT_EQ(file.track.capacity, 16384u);
+    EXPECT_EQ(file.track.gps_points.size(), 16384u);
+    EXPECT_EQ(file.track.gps_points[12000].time, 0) << "slots beyond count stay zero";
+
+    temp_dir dir;
+    std::string fifo = dir.file("track.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { write_file(fifo, content); });
+    gps_track piped;
+    const char* err = nullptr;
+    track_read_csv(fifo.c_str(), piped, &err);
+    writer.join();
+    ASSERT_EQ(err, nullptr) << err;
+    ASSERT_EQ(piped.count, file.track.count);
+    EXPECT_EQ(piped.capacity, file.track.capacity);
+    for (uint32_t i = 0; i < piped.count; i += 997)
+        expect_same_raw(piped.gps_points[i], file.track.gps_points[i]);
+    expect_same_raw(piped.gps_points[8999], file.track.gps_points[8999]);
+
+    // Short rows: far more samples than 64-byte rows would give.
+    std::string shortrows = "time,lat,lon,hMSL,velN,velE,velD,hAcc,vAcc,sAcc,numSV\n\n";
+    for (int i = 0; i < 5000; ++i)
+        shortrows += "2019-07-14T16:02:31Z,1,2,3,4,5,6,7,8,9,1\n";
+    read_result small = read_text(shortrows);
+    ASSERT_EQ(small.err, "");
+    EXPECT_EQ(small.track.count, 5000u);
+    EXPECT_EQ(small.track.capacity, 8192u);
+    EXPECT_EQ(small.track.gps_points[4999].pos_wgs84[2], 3.0);
 }
 
 TEST(csv_reader, logger_utc_reading_is_taken_as_local_time)
