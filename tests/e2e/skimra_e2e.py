@@ -577,6 +577,44 @@ class Test:
         print(f"-- {title} ({time.monotonic() - self._t0:.1f} s)", flush=True)
 
 
+def settled_pixels(s: Session, extents, what: str, timeout: float = 10,
+                   accept: Callable[[Pixels], bool] = lambda p: True) -> Pixels:
+    """The pixels of a part of the screen once two grabs in a row agree and
+    `accept` takes them."""
+    last = {}
+
+    def settled():
+        now = s.pixels(extents)
+        before, last["p"] = last.get("p"), now
+        same = before is not None and before.data == now.data
+        return now if same and accept(now) else None
+    return poll(settled, timeout, what)
+
+
+def check_overlay(t: Test, extents, plain: Pixels, extra: int, what: str) -> None:
+    """Checks that a ticked swoop is drawn over `what`: at least `extra` more
+    grey pixels than the `plain` grab had."""
+    try:
+        overlaid = poll(lambda: (lambda p: p if p.greys() > plain.greys() + extra else None)(
+            t.session.pixels(extents)), 10, f"the grey overlay on {what}")
+        t.check(True, f"the ticked swoop is drawn over {what} ({plain.greys()} grey pixels "
+                      f"before, {overlaid.greys()} after)")
+    except E2EFailure as failure:
+        t.check(False, f"no grey overlay on {what} after ticking: {failure}")
+
+
+def quit_with_ctrl_q(t: Test, app: "Program", win: int, run: str = "") -> Result:
+    """Quits with Ctrl+Q and checks the program ended cleanly: status 0,
+    nothing on standard output and no warnings on standard error."""
+    t.session.key("ctrl+q", window=win)
+    end = app.wait_exit(10)
+    t.check_equal(end.status, 0, f"exit status{run} after Ctrl+Q")
+    t.check_equal(unexpected_messages(end.stderr), [],
+                  f"warnings or criticals on the program's standard error{run}")
+    t.check_equal(end.stdout, "", f"standard output of the program{run}")
+    return end
+
+
 def run_test(test_name: str, scenario: Callable[[Test], None],
              argv: Optional[Sequence[str]] = None) -> None:
     """Parses --program, --source and --output, runs the scenario in a fresh

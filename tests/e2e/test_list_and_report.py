@@ -27,9 +27,9 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from skimra_e2e import (E2EFailure, Test, current_tab, gate_label, poll,  # noqa: E402
-                        report_text, run_test, swoop_rows, tab_names, text_diff,
-                        unexpected_messages)
+from skimra_e2e import (E2EFailure, Test, check_overlay, current_tab, gate_label,  # noqa: E402
+                        poll, report_text, run_test, settled_pixels, swoop_rows, tab_names,
+                        quit_with_ctrl_q, text_diff)
 
 GATE = "gate-walk.csv"
 SWOOPS = ["swoop-270-right.csv", "swoop-450-left.csv", "swoop-carve.csv"]  # byte order
@@ -95,16 +95,9 @@ def overhead_page(tree):
 
 def settled_plot(s, extents, what, timeout=10):
     """The pixels of a plot page once it is on the screen and still: the dark
-    grey around the sheet is there (so it is a plot page, not the report)
-    and two grabs in a row are the same."""
-    last = {}
-
-    def settled():
-        now = s.pixels(extents)
-        before, last["p"] = last.get("p"), now
-        dark = now.count(lambda r, g, b: r == g == b == 0x54)
-        return now if dark > 10000 and before is not None and before.data == now.data else None
-    return poll(settled, timeout, what)
+    grey around the sheet is there (so it is a plot page, not the report)."""
+    return settled_pixels(s, extents, what, timeout,
+                          accept=lambda p: p.count(lambda r, g, b: r == g == b == 0x54) > 10000)
 
 
 def scenario(t: Test):
@@ -171,13 +164,7 @@ def scenario(t: Test):
     s.click_node(tick)
     tree, _ = app.wait_tree(lambda a: w.row(a, SWOOPS[2]).ticked, "the tick in the box", 10)
     t.check(True, f"a click ticks 'Compare {SWOOPS[2]}'")
-    try:
-        overlaid = poll(lambda: (lambda p: p if p.greys() > plain.greys() + 1000 else None)(
-            s.pixels(area.extents)), 10, "the grey overlay on the overhead plot")
-        t.check(True, f"the ticked swoop is drawn over the plot ({plain.greys()} grey pixels "
-                      f"before, {overlaid.greys()} after)")
-    except E2EFailure as failure:
-        t.check(False, f"no grey overlay on the overhead plot after ticking: {failure}")
+    check_overlay(t, area.extents, plain, 1000, "the overhead plot")
     s.screenshot("overhead-overlay")
     tree = app.tree()
     t.check_equal(current_tab(tree), "overhead", "the page shown after the tick")
@@ -209,12 +196,7 @@ def scenario(t: Test):
     s.screenshot("empty")
 
     t.step("quit with Ctrl+Q")
-    s.key("ctrl+q", window=win)
-    end = app.wait_exit(10)
-    t.check_equal(end.status, 0, "exit status after Ctrl+Q")
-    t.check_equal(unexpected_messages(end.stderr), [],
-                  "warnings or criticals on the program's standard error")
-    t.check_equal(end.stdout, "", "standard output of the program")
+    quit_with_ctrl_q(t, app, win)
     t.check_equal(s.read_settings().get("gate_file"), str(gate),
                   "the stored gate file at the end")
 

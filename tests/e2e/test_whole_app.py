@@ -37,9 +37,9 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from skimra_e2e import (WINDOW_TITLE, E2EFailure, Test, current_tab, gate_label,  # noqa: E402
-                        poll, report_text, run_test, swoop_rows, tab_names, text_diff,
-                        unexpected_messages)
+from skimra_e2e import (WINDOW_TITLE, E2EFailure, Test, check_overlay, current_tab,  # noqa: E402
+                        gate_label, poll, report_text, run_test, settled_pixels, swoop_rows,
+                        quit_with_ctrl_q, tab_names, text_diff)
 
 GATE = "gate-walk.csv"
 FIRST, SECOND, OTHER = "swoop-270-right.csv", "swoop-450-left.csv", "swoop-carve.csv"
@@ -115,17 +115,6 @@ def player(tree):
     if frame is None:
         return None, None
     return (frame.find("push button", re.compile("play|pause")), frame.find("slider"))
-
-
-def settled_pixels(s, extents, what, timeout=10):
-    """The pixels of a part of the screen once two grabs in a row agree."""
-    last = {}
-
-    def settled():
-        now = s.pixels(extents)
-        before, last["p"] = last.get("p"), now
-        return now if before is not None and before.data == now.data else None
-    return poll(settled, timeout, what)
 
 
 def first_run(t: Test, gate: Path, swoops: Path, reports: dict):
@@ -212,13 +201,7 @@ def first_run(t: Test, gate: Path, swoops: Path, reports: dict):
     s.click_node(swoop_rows(tree)[1].tick)
     tree, _ = app.wait_tree(lambda a: swoop_rows(a)[1].ticked, f"'Compare {SECOND}' ticked", 10)
     t.check(True, f"a click ticks 'Compare {SECOND}'")
-    try:
-        overlaid = poll(lambda: (lambda p: p if p.greys() > plain.greys() + 2000 else None)(
-            s.pixels(area.extents)), 10, "grey overlays on the plots")
-        t.check(True, f"the ticked swoop is drawn over the plots ({plain.greys()} grey pixels "
-                      f"before, {overlaid.greys()} after)")
-    except E2EFailure as failure:
-        t.check(False, f"no grey overlays after ticking: {failure}")
+    check_overlay(t, area.extents, plain, 2000, "the plots")
     s.screenshot("overlay")
 
     t.step("play to the end")
@@ -265,12 +248,7 @@ def first_run(t: Test, gate: Path, swoops: Path, reports: dict):
                              tuple(f.extents[2:]) == RESIZED)(a.find("frame", WINDOW_TITLE)),
                   f"the window to be {RESIZED[0]} x {RESIZED[1]}", timeout=10)
     s.screenshot("resized")
-    s.key("ctrl+q", window=win)
-    end = app.wait_exit(10)
-    t.check_equal(end.status, 0, "exit status after Ctrl+Q")
-    t.check_equal(unexpected_messages(end.stderr), [],
-                  "warnings or criticals on the program's standard error")
-    t.check_equal(end.stdout, "", "standard output of the program")
+    quit_with_ctrl_q(t, app, win)
     settings = s.read_settings()
     expected = {"plots_per_page": "9", "enable_scale": "true", "use_metric": "true",
                 "window_width": str(RESIZED[0]), "window_height": str(RESIZED[1]),
@@ -336,11 +314,7 @@ def second_run(t: Test, gate: Path, swoops: Path, reports: dict):
     t.check(re.search(r"\d m AGL", text) and "km/h" in text and " ft " not in text
             and "mph" not in text, "the report is in metres and km/h")
     s.screenshot("metric-report")
-    s.key("ctrl+q", window=win)
-    end = app.wait_exit(10)
-    t.check_equal(end.status, 0, "exit status of the second run")
-    t.check_equal(unexpected_messages(end.stderr), [],
-                  "warnings or criticals on the second run's standard error")
+    quit_with_ctrl_q(t, app, win, " of the second run")
 
 
 def scenario(t: Test):
