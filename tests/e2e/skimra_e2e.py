@@ -125,11 +125,52 @@ BRIDGE_UNREF = re.compile(r"GLib-GObject-CRITICAL .*g_object_unref: assertion "
                           r"'G_IS_OBJECT \(object\)' failed")
 
 
+# The sanitizer build's leak checker, and the one leak it reports that is
+# not ours: the file chooser's location entry completes what is typed from a
+# folder it loads in the background, and when the dialog is accepted while
+# that load is under way, the toolkit loses the name it was building (11
+# bytes, g_strconcat). Such a report is the toolkit's only when every frame
+# of every block lies in the toolkit's libraries, down to gtk_dialog_run
+# called by our chooser.
+LEAK_REPORT = "ERROR: LeakSanitizer: detected memory leaks"
+TOOLKIT_FRAME = re.compile(r"\(\S*/lib(gtk-3|gdk-3|glib-2\.0|gio-2\.0|gobject-2\.0)\.so[.0-9]*\+0x[0-9a-f]+\)$")
+
+
+def toolkit_chooser_leak(stderr: str) -> Optional[int]:
+    """The bytes of a leak report that the toolkit's file chooser lost by
+    itself (see above); None when there is no report or any block of it
+    may be ours."""
+    if LEAK_REPORT not in stderr:
+        return None
+    report = stderr[stderr.index(LEAK_REPORT):]
+    blocks = re.split(r"\n(?=(?:Direct|Indirect) leak of )", report)[1:]
+    total = 0
+    for block in blocks:
+        size = re.match(r"(?:Direct|Indirect) leak of (\d+) byte", block)
+        frames = re.findall(r"^\s+#\d+ 0x[0-9a-f]+ (.*)$", block, re.M)
+        ours = None
+        for i, frame in enumerate(frames):
+            if i == 0 and "in __interceptor_" in frame:
+                continue
+            if frame.startswith("in gtk_dialog_run ") and i + 1 < len(frames):
+                ours = frames[i + 1]
+                break
+            if not TOOLKIT_FRAME.search(frame):
+                return None
+        if not (size and ours and "on_open_activate" in ours and "gui/file_choosers.cpp" in ours):
+            return None
+        total += int(size.group(1))
+    return total if blocks else None
+
+
 def unexpected_messages(stderr: str) -> list:
     """Lines of a program's standard error that report a GLib or toolkit
     warning or critical other than the known noise."""
     lines, previous = [], ""
+    toolkit_leak = toolkit_chooser_leak(stderr) is not None
     for line in stderr.splitlines():
+        if toolkit_leak and LEAK_REPORT in line:
+            continue
         if not line.strip():
             continue
         bridge = BRIDGE_ASKS.search(line) or (BRIDGE_UNREF.search(line) and BRIDGE_ASKS.search(previous))
@@ -290,6 +331,9 @@ class Program:
             out, err = self.output()
             self.result = Result(self.proc.returncode, out, err,
                                  time.monotonic() - self.started)
+            if err:  # kept beside the screenshots: the folder of the run goes
+                shutil.copyfile(self._err, self.session.output_dir
+                                / f"{self.session.test_name}-{self.name}.stderr")
         return self.result
 
     def _describe_end(self) -> str:
@@ -608,9 +652,16 @@ def quit_with_ctrl_q(t: Test, app: "Program", win: int, run: str = "") -> Result
     nothing on standard output and no warnings on standard error."""
     t.session.key("ctrl+q", window=win)
     end = app.wait_exit(10)
-    t.check_equal(end.status, 0, f"exit status{run} after Ctrl+Q")
-    t.check_equal(unexpected_messages(end.stderr), [],
-                  f"warnings or criticals on the program's standard error{run}")
+    leaked = toolkit_chooser_leak(end.stderr)
+    if leaked is not None:
+        print(f"  note  the toolkit's file chooser lost {leaked} bytes by itself{run} "
+              "(the leak checker's exit status 1 is taken for 0)")
+    t.check_equal(0 if leaked is not None and end.status == 1 else end.status, 0,
+                  f"exit status{run} after Ctrl+Q")
+    if not t.check_equal(unexpected_messages(end.stderr), [],
+                         f"warnings or criticals on the program's standard error{run}"):
+        print(f"  standard error{run}, its end (all of it beside the screenshots):\n"
+              f"{end.stderr[-6000:]}")
     t.check_equal(end.stdout, "", f"standard output of the program{run}")
     return end
 
