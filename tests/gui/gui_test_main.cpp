@@ -61,6 +61,9 @@ int main(int argc, char** argv)
         status = 1;
     } else {
         resource_glib_register_resource();
+        // Screenshots show the widgets' final state, not a check mark still
+        // fading in.
+        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
         status = RUN_ALL_TESTS();
         resource_glib_unregister_resource();
     }
