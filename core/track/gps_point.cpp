@@ -45,7 +45,7 @@ gps_point* gps_track_append(gps_track& track, const char** err)
 
 void gps_track_reserve(gps_track& track, size_t samples)
 {
-    if (samples <= track.gps_points.capacity() || samples > UINT32_MAX)
+    if (samples > UINT32_MAX)
         return;
     try {
         reserve_storage(track, samples);
