@@ -21,8 +21,8 @@ void draw(cairo_t* cr, std::unique_ptr<plot> p, int cell)
 
 } // namespace
 
-void write_plot_document(
-    const char* path, const swoop& s, const std::vector<vec3>& pond, bool metric, const char** err)
+void write_plot_document(const char* path, const swoop& s, const std::vector<vec3>& pond,
+    const display_units& units, const char** err)
 {
     *err = nullptr;
     // The two pages of four plots, each plot built just before it is drawn.
@@ -31,7 +31,7 @@ void write_plot_document(
         cairo_context_ptr cr(cairo_create(surface.get()));
         for (const plot_page& page : plot_set_pages(4)) {
             for (const plot_cell& c : page.cells)
-                draw(cr.get(), plot_set[size_t(c.plot)].build(&s, pond, metric), c.cell);
+                draw(cr.get(), plot_set[size_t(c.plot)].build(&s, pond, units), c.cell);
             cairo_surface_show_page(surface.get());
         }
     }

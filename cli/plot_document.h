@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "core/geometry/units.h"
 #include "core/geometry/vec_types.h"
 #include "core/swoop/swoop.h"
 
@@ -10,5 +11,5 @@
 // and swoop speed on page 1; dive angle, turn rate, GPS accuracy and heading
 // on page 2. pond is the perimeter in the swoop's frame, or empty. A document
 // that cannot be written is reported as "failed to write file: %s".
-void write_plot_document(
-    const char* path, const swoop& s, const std::vector<vec3>& pond, bool metric, const char** err);
+void write_plot_document(const char* path, const swoop& s, const std::vector<vec3>& pond,
+    const display_units& units, const char** err);

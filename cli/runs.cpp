@@ -183,7 +183,8 @@ void run_swoop(const options& opts)
     if (angle != 0)
         polygon_rotate(pond.empty() ? nullptr : pond.data(), angle);
 
-    std::string report = swoop_report(*s, opts.metric, &err);
+    const display_units units(opts.metric); // the report and the plots show the units -m chose
+    std::string report = swoop_report(*s, units, &err);
     die_on_error(err);
     std::printf("\n%s", report.c_str());
     std::fflush(stdout);
@@ -203,7 +204,7 @@ void run_swoop(const options& opts)
     kml_write(kml.c_str(), s->track.data() + from, count, markers, &err);
     die_on_error(err);
 
-    write_plot_document(pdf.c_str(), *s, pond, opts.metric, &err);
+    write_plot_document(pdf.c_str(), *s, pond, units, &err);
     die_on_error(err);
     swoop_free(s);
 }

@@ -23,7 +23,7 @@ constexpr uint32_t overlay_grey = 0x808080;
 
 uint64_t renders = 0; // plot page renderings since the start
 
-bool metric_units(const window_context& ctx)
+bool metric_chosen(const window_context& ctx)
 {
     return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ctx.metric_check));
 }
@@ -265,7 +265,7 @@ void plots_rebuild(GtkWidget* window)
     window_context* ctx = context_of(window);
     GtkWidget* selected = selected_row(window);
     const swoop* s = selected ? row_swoop(selected) : nullptr;
-    const bool metric = metric_units(*ctx);
+    const bool metric = metric_chosen(*ctx);
     if (s && ctx->gate)
         pond_rotate(window, swoop_course_turn(*s));
     static const std::vector<vec3> no_pond;
@@ -295,7 +295,7 @@ void overlay_add(GtkWidget* window, GtkWidget* row)
         swoop_row_close(window, row);
         return;
     }
-    const bool metric = metric_units(*ctx);
+    const bool metric = metric_chosen(*ctx);
     for (size_t i = 0; i < plot_set.size(); i++) {
         std::unique_ptr<series> grey = plot_set[i].overlay(s, metric);
         if (!grey) {
@@ -328,7 +328,7 @@ void markers_set(GtkWidget* window, GtkWidget* row, int32_t t)
         markers_clear(window, row);
         return;
     }
-    const bool metric = metric_units(*ctx);
+    const bool metric = metric_chosen(*ctx);
     for (size_t i = 0; i < plot_set.size(); i++)
         if (ctx->plots[i])
             plot_set[i].mark(*ctx->plots[i], s, sample.get(), metric);
@@ -361,7 +361,7 @@ void report_update(GtkWidget* window)
         return;
     }
     const char* err = nullptr;
-    const std::string report = swoop_report(*row_swoop(selected), metric_units(*ctx), &err);
+    const std::string report = swoop_report(*row_swoop(selected), metric_chosen(*ctx), &err);
     if (err) {
         const std::string message = err;
         gtk_text_buffer_set_text(buffer, "", -1);

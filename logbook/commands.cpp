@@ -174,7 +174,7 @@ int run_subcommand(const std::string& name, const std::vector<std::string>& args
     std::string err;
     if (!parse_args(args, rule->second.first, rule->second.second, p, err))
         return usage_error(name + ": " + err);
-    const bool metric = p.flags.count("-m") > 0;
+    const display_units units(p.flags.count("-m") > 0); // what list, best and plot show
 
     if (name == "add") {
         add_options opts;
@@ -199,14 +199,14 @@ int run_subcommand(const std::string& name, const std::vector<std::string>& args
     if (name == "plot") {
         if (p.positional.size() != 1)
             return usage_error("plot: give one PDF file to write");
-        return logbook_plot(db_path, p.positional.front(), metric);
+        return logbook_plot(db_path, p.positional.front(), units);
     }
     if (!p.positional.empty())
         return usage_error(name + ": unexpected argument " + p.positional.front());
     if (name == "best")
-        return logbook_best(db_path, metric);
+        return logbook_best(db_path, units);
     list_options opts;
-    opts.metric = metric;
+    opts.units = units;
     if (p.values.count("--course"))
         opts.course = p.values["--course"];
     if (p.values.count("--since")) {

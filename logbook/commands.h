@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/geometry/units.h"
 #include "logbook/jump_store.h"
 
 constexpr int exit_ok = 0;
@@ -23,7 +24,7 @@ struct add_options {
 struct list_options {
     std::optional<int64_t> since_utc; // --since: ms since the epoch of a UTC midnight
     std::optional<std::string> course; // --course: course name
-    bool metric = false; // -m
+    display_units units; // -m: metres and km/h, else feet and mph
 };
 
 // Analyses the files against one course and records them; ends with the line
@@ -34,13 +35,13 @@ int logbook_add(const std::string& db_path, const add_options& opts);
 int logbook_list(const std::string& db_path, const list_options& opts);
 
 // The best of each headline result, with the jump it came from.
-int logbook_best(const std::string& db_path, bool metric);
+int logbook_best(const std::string& db_path, const display_units& units);
 
 // Every row as CSV (RFC 4180) to csv_path, or to stdout for "-".
 int logbook_export_csv(const std::string& db_path, const std::string& csv_path);
 
 // The progression document: four plots on one PDF page.
-int logbook_plot(const std::string& db_path, const std::string& pdf_path, bool metric);
+int logbook_plot(const std::string& db_path, const std::string& pdf_path, const display_units& units);
 
 // The whole command line: [--db PATH] SUBCOMMAND ...
 int logbook_main(int argc, char** argv);

@@ -6,12 +6,7 @@
 
 #include <algorithm>
 
-#include "core/geometry/units.h"
-
 namespace {
-
-constexpr display_units imperial { "ft", feet_per_metre, "mph", mph_per_mps };
-constexpr display_units metric_units { "m", 1, "km/h", kmh_per_mps };
 
 // Characters a cell takes on a terminal: UTF-8 characters, or bytes of other text.
 size_t cell_width(const std::string& cell)
@@ -22,11 +17,6 @@ size_t cell_width(const std::string& cell)
 }
 
 } // namespace
-
-const display_units& units_for(bool metric)
-{
-    return metric ? metric_units : imperial;
-}
 
 double to_display(double si, quantity kind, const display_units& u)
 {
@@ -44,9 +34,9 @@ const char* unit_name(quantity kind, const display_units& u)
 {
     switch (kind) {
     case quantity::speed:
-        return u.speed;
+        return u.speed_name;
     case quantity::length:
-        return u.length;
+        return u.length_short;
     case quantity::duration:
         return "s";
     default:

@@ -7,16 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/geometry/units.h"
 #include "logbook/jump_record.h"
-
-struct display_units {
-    const char* length; // "ft" or "m"
-    double length_factor; // per metre
-    const char* speed; // "mph" or "km/h"
-    double speed_factor; // per m/s
-};
-
-const display_units& units_for(bool metric);
 
 // An SI value in display units, and the unit's name ("s" and "deg" stay).
 double to_display(double si, quantity kind, const display_units& u);

@@ -4,85 +4,77 @@
 #include "logbook/jump_record.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <ctime>
 
 #include "core/platform/platform.h"
-#include "core/track/track_frames.h"
 
 const char* const logbook_analysis_version = SKIMRA_ANALYSIS_VERSION;
 
+namespace {
+
+// A result of the analysis' record, and a part of one of its positions.
+template <auto field> std::optional<double> value(const swoop_results& r)
+{
+    return r.*field;
+}
+template <auto position, auto part> std::optional<double> value_at(const swoop_results& r)
+{
+    return (r.*position).*part;
+}
+
+} // namespace
+
 const std::array<result_field, result_count> result_fields { {
-    { "entry_gate_speed_mps", quantity::speed },
-    { "exit_gate_speed_mps", quantity::speed },
-    { "turn_degrees", quantity::angle },
-    { "turn_time_s", quantity::duration },
-    { "rollout_time_s", quantity::duration },
-    { "time_aloft_s", quantity::duration },
-    { "speed_course_time_s", quantity::duration },
-    { "max_vertical_speed_mps", quantity::speed },
-    { "max_total_speed_mps", quantity::speed },
-    { "max_horizontal_speed_mps", quantity::speed },
-    { "rollout_vertical_speed_mps", quantity::speed },
-    { "stop_distance_m", quantity::length },
-    { "touchdown_distance_m", quantity::length },
-    { "touchdown_speed_mps", quantity::speed },
-    { "exit_height_m", quantity::length },
-    { "turn_start_height_m", quantity::length },
-    { "turn_start_back_m", quantity::length },
-    { "turn_start_offset_m", quantity::length },
-    { "max_vertical_height_m", quantity::length },
-    { "max_vertical_back_m", quantity::length },
-    { "max_vertical_offset_m", quantity::length },
-    { "rollout_start_height_m", quantity::length },
-    { "rollout_start_back_m", quantity::length },
-    { "rollout_start_offset_m", quantity::length },
-    { "rollout_end_height_m", quantity::length },
-    { "rollout_end_back_m", quantity::length },
-    { "rollout_end_offset_m", quantity::length },
-    { "max_total_height_m", quantity::length },
-    { "max_total_back_m", quantity::length },
-    { "max_total_offset_m", quantity::length },
-    { "max_horizontal_height_m", quantity::length },
-    { "max_horizontal_back_m", quantity::length },
-    { "max_horizontal_offset_m", quantity::length },
+    { "entry_gate_speed_mps", quantity::speed, value<&swoop_results::entry_gate_speed> },
+    { "exit_gate_speed_mps", quantity::speed, value<&swoop_results::exit_gate_speed> },
+    { "turn_degrees", quantity::angle, value<&swoop_results::turn_degrees> },
+    { "turn_time_s", quantity::duration, value<&swoop_results::turn_time> },
+    { "rollout_time_s", quantity::duration, value<&swoop_results::rollout_time> },
+    { "time_aloft_s", quantity::duration, value<&swoop_results::time_aloft> },
+    { "speed_course_time_s", quantity::duration, value<&swoop_results::speed_course_time> },
+    { "max_vertical_speed_mps", quantity::speed, value<&swoop_results::max_vertical_speed> },
+    { "max_total_speed_mps", quantity::speed, value<&swoop_results::max_total_speed> },
+    { "max_horizontal_speed_mps", quantity::speed, value<&swoop_results::max_horizontal_speed> },
+    { "rollout_vertical_speed_mps", quantity::speed, value<&swoop_results::rollout_vertical_speed> },
+    { "stop_distance_m", quantity::length, value<&swoop_results::stop_distance> },
+    { "touchdown_distance_m", quantity::length, value<&swoop_results::touchdown_distance> },
+    { "touchdown_speed_mps", quantity::speed, value<&swoop_results::touchdown_speed> },
+    { "exit_height_m", quantity::length, value<&swoop_results::exit_height> },
+    { "turn_start_height_m", quantity::length,
+        value_at<&swoop_results::turn_start, &result_position::height> },
+    { "turn_start_back_m", quantity::length, value_at<&swoop_results::turn_start, &result_position::back> },
+    { "turn_start_offset_m", quantity::length,
+        value_at<&swoop_results::turn_start, &result_position::offset> },
+    { "max_vertical_height_m", quantity::length,
+        value_at<&swoop_results::max_vertical, &result_position::height> },
+    { "max_vertical_back_m", quantity::length,
+        value_at<&swoop_results::max_vertical, &result_position::back> },
+    { "max_vertical_offset_m", quantity::length,
+        value_at<&swoop_results::max_vertical, &result_position::offset> },
+    { "rollout_start_height_m", quantity::length,
+        value_at<&swoop_results::rollout_start, &result_position::height> },
+    { "rollout_start_back_m", quantity::length,
+        value_at<&swoop_results::rollout_start, &result_position::back> },
+    { "rollout_start_offset_m", quantity::length,
+        value_at<&swoop_results::rollout_start, &result_position::offset> },
+    { "rollout_end_height_m", quantity::length,
+        value_at<&swoop_results::rollout_end, &result_position::height> },
+    { "rollout_end_back_m", quantity::length, value_at<&swoop_results::rollout_end, &result_position::back> },
+    { "rollout_end_offset_m", quantity::length,
+        value_at<&swoop_results::rollout_end, &result_position::offset> },
+    { "max_total_height_m", quantity::length, value_at<&swoop_results::max_total, &result_position::height> },
+    { "max_total_back_m", quantity::length, value_at<&swoop_results::max_total, &result_position::back> },
+    { "max_total_offset_m", quantity::length, value_at<&swoop_results::max_total, &result_position::offset> },
+    { "max_horizontal_height_m", quantity::length,
+        value_at<&swoop_results::max_horizontal, &result_position::height> },
+    { "max_horizontal_back_m", quantity::length,
+        value_at<&swoop_results::max_horizontal, &result_position::back> },
+    { "max_horizontal_offset_m", quantity::length,
+        value_at<&swoop_results::max_horizontal, &result_position::offset> },
 } };
 
 namespace {
-
-std::optional<double> if_finite(double v)
-{
-    if (!std::isfinite(v))
-        return std::nullopt;
-    return v;
-}
-
-// A value the record keeps as 0 when it is missing.
-std::optional<double> unless_zero(double v)
-{
-    return v != 0 ? if_finite(v) : std::nullopt;
-}
-
-// Seconds between two millisecond times, signed (a touchdown estimate before
-// the bottom gives a negative time, as in the report).
-double seconds_between(uint64_t later, uint64_t earlier)
-{
-    return static_cast<double>(static_cast<int64_t>(later - earlier)) / 1000;
-}
-
-// Height, back and offset of a local position (m) into three consecutive results.
-void put_position(jump_record& jump, result_id height, double x, double y, double z)
-{
-    jump.results[height] = if_finite(z);
-    jump.results[height + 1] = if_finite(-x);
-    jump.results[height + 2] = if_finite(-y);
-}
-
-void put_sample_position(jump_record& jump, result_id height, const gps_point& p)
-{
-    put_position(jump, height, p.pos_local[0], p.pos_local[1], p.pos_local[2]);
-}
 
 using std::chrono::days;
 using std::chrono::milliseconds;
@@ -121,42 +113,13 @@ void jump_results_from_swoop(const swoop& s, jump_record& jump)
 {
     jump.results.fill(std::nullopt);
     jump.right_hand.reset();
-    if (s.track_len == 0 || s.track.size() < s.track_len)
+    const swoop_results& r = s.results;
+    if (!r.has_samples)
         return;
-    // As the report does, an index beyond the track reads sample 0.
-    auto at = [&](uint32_t i) -> const gps_point& { return s.track[i < s.track_len ? i : 0]; };
-    const gps_point& top = at(s.top_of_turn);
-    const gps_point& vert = at(s.max_vert_speed);
-    const gps_point& roll = at(s.rollout);
-    const gps_point& total = at(s.max_total_speed);
-    const gps_point& horz = at(s.max_horz_speed);
-    auto& r = jump.results;
-
-    r[entry_gate_speed] = unless_zero(s.entry_gate_speed);
-    r[exit_gate_speed] = unless_zero(s.exit_gate_speed);
-    r[turn_degrees] = if_finite(std::fabs(s.turn_degrees));
-    if (std::isfinite(s.turn_degrees))
-        jump.right_hand = s.turn_degrees >= 0;
-    r[turn_time] = seconds_between(static_cast<uint64_t>(roll.time), static_cast<uint64_t>(top.time));
-    r[rollout_time] = seconds_between(s.bottom_time, static_cast<uint64_t>(roll.time));
-    r[time_aloft] = seconds_between(s.touchdown_time, s.bottom_time);
-    if (s.exit_gate_time != 0)
-        r[speed_course_time] = seconds_between(s.exit_gate_time, s.entry_gate_time);
-    r[max_vertical_speed] = if_finite(-vert.vel_local[2]);
-    r[max_total_speed] = if_finite(total_speed(total));
-    r[max_horizontal_speed] = if_finite(horizontal_speed(horz));
-    r[rollout_vertical_speed] = if_finite(-roll.vel_local[2]);
-    r[stop_distance] = if_finite(at(s.stop).pos_local[0]);
-    r[touchdown_distance] = if_finite(s.touchdown_distance);
-    r[touchdown_speed] = if_finite(s.touchdown_speed);
-    if (s.plane_exit != 0)
-        r[exit_height] = if_finite(at(s.plane_exit).pos_local[2]);
-    put_sample_position(jump, turn_start_height, top);
-    put_sample_position(jump, max_vertical_height, vert);
-    put_sample_position(jump, rollout_start_height, roll);
-    put_position(jump, rollout_end_height, s.bottom_xpos, s.bottom_ypos, s.bottom_zpos);
-    put_sample_position(jump, max_total_height, total);
-    put_sample_position(jump, max_horizontal_height, horz);
+    for (size_t id = 0; id < result_count; id++)
+        jump.results[id] = result_fields[id].of(r);
+    if (r.turn_degrees)
+        jump.right_hand = r.right_hand;
 }
 
 std::optional<int64_t> sample_time_to_utc_ms(int64_t sample_ms)

@@ -66,6 +66,7 @@ enum result_id : int {
 struct result_field {
     const char* column; // column of the jumps table and of the export, SI unit as suffix
     quantity kind;
+    std::optional<double> (*of)(const swoop_results& r); // the value in the analysis' results
 };
 
 // Indexed by result_id.
@@ -85,9 +86,8 @@ struct jump_record {
     std::array<std::optional<double>, result_count> results {}; // SI; none = missing
 };
 
-// The results of an analysed swoop, taken from its record fields and from the
-// samples the results report reads. A value that is not a finite number is
-// missing.
+// The results of an analysed swoop as the row stores them: the analysis'
+// results record, column by column, and the turn's direction.
 void jump_results_from_swoop(const swoop& s, jump_record& jump);
 
 // The UTC time of a sample time. The logger writes UTC, and the reader took

@@ -93,7 +93,7 @@ int logbook_list(const std::string& db_path, const list_options& opts)
     std::vector<jump_record> rows;
     if (!load_jumps(db_path, filter, rows))
         return exit_failure;
-    const display_units& u = units_for(opts.metric);
+    const display_units& u = opts.units;
 
     text_table table;
     table.right_aligned = { false, false };
@@ -118,12 +118,11 @@ int logbook_list(const std::string& db_path, const list_options& opts)
     return exit_ok;
 }
 
-int logbook_best(const std::string& db_path, bool metric)
+int logbook_best(const std::string& db_path, const display_units& u)
 {
     std::vector<jump_record> rows;
     if (!load_jumps(db_path, jump_filter {}, rows))
         return exit_failure;
-    const display_units& u = units_for(metric);
 
     text_table table;
     table.right_aligned = { false, false, false, false };

@@ -77,7 +77,8 @@ std::vector<double> trailing_mean(const std::vector<double>& values, size_t wind
     return means;
 }
 
-std::vector<std::unique_ptr<plot>> progression_plots(const std::vector<jump_record>& rows, bool metric)
+std::vector<std::unique_ptr<plot>> progression_plots(
+    const std::vector<jump_record>& rows, const display_units& u)
 {
     std::vector<const jump_record*> jumps;
     for (const jump_record& j : rows)
@@ -90,7 +91,6 @@ std::vector<std::unique_ptr<plot>> progression_plots(const std::vector<jump_reco
         [](const jump_record* a, const jump_record* b) { return *a->jump_time_utc < *b->jump_time_utc; });
     const int64_t first = *jumps.front()->jump_time_utc;
     const std::string first_day = utc_date_time(first).substr(0, 10);
-    const display_units& u = units_for(metric);
 
     for (const progression_item& item : items) {
         const quantity kind = result_fields[item.id].kind;
@@ -135,12 +135,12 @@ bool write_progression_pdf(
     return true;
 }
 
-int logbook_plot(const std::string& db_path, const std::string& pdf_path, bool metric)
+int logbook_plot(const std::string& db_path, const std::string& pdf_path, const display_units& u)
 {
     std::vector<jump_record> rows;
     if (!load_jumps(db_path, jump_filter {}, rows))
         return exit_failure;
-    std::vector<std::unique_ptr<plot>> plots = progression_plots(rows, metric);
+    std::vector<std::unique_ptr<plot>> plots = progression_plots(rows, u);
     if (plots.empty()) {
         print_error("the logbook holds no analysed jump to plot");
         return exit_failure;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/geometry/units.h"
 #include "core/plot/plot.h"
 #include "logbook/jump_record.h"
 
@@ -21,7 +22,8 @@ std::vector<double> trailing_mean(const std::vector<double>& values, size_t wind
 // rotation, rollout height), from the analysed rows in any order. A plot
 // holds the jumps that have its value: the points (style_dots) and their
 // trailing mean (style_line). Empty when no row has a jump time.
-std::vector<std::unique_ptr<plot>> progression_plots(const std::vector<jump_record>& rows, bool metric);
+std::vector<std::unique_ptr<plot>> progression_plots(
+    const std::vector<jump_record>& rows, const display_units& units);
 
 // Draws the four plots on one 792 x 612 pt PDF page.
 bool write_progression_pdf(

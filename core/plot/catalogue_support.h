@@ -20,22 +20,6 @@ namespace catalogue {
 
 constexpr uint32_t room = 300; // points a swoop series starts with
 
-// Display units.
-struct units {
-    double length; // factor from metres
-    double speed; // factor from m/s
-    const char* length_name; // axis labels: "meters" or "feet"
-    const char* length_short; // legends: "m" or "ft"
-    const char* speed_name; // "km/h" or "mph"
-};
-
-inline units units_for(bool metric)
-{
-    if (metric)
-        return { 1.0, kmh_per_mps, "meters", "m", "km/h" };
-    return { feet_per_metre, mph_per_mps, "feet", "ft", "mph" };
-}
-
 // printf into a string (texts of the plots are short: 255 characters at most).
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
@@ -104,44 +88,44 @@ inline double seconds_since(int64_t time, int64_t origin)
 // --- Where a sample lands in each plot (series and player mark alike) ----------
 
 // GPS accuracy: speed accuracy over s from the time origin t0.
-inline vec2 accuracy_point(const gps_point& g, const units& u, int64_t t0)
+inline vec2 accuracy_point(const gps_point& g, const display_units& u, int64_t t0)
 {
-    return { seconds_since(g.time, t0), g.sacc * u.speed };
+    return { seconds_since(g.time, t0), g.sacc * u.speed_factor };
 }
 // Dive angle over height.
-inline vec2 dive_angle_point(const gps_point& g, const units& u)
+inline vec2 dive_angle_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[2] * u.length, g.dive_angle };
+    return { g.pos_local[2] * u.length_factor, g.dive_angle };
 }
 // Descent rate over height.
-inline vec2 dive_speed_point(const gps_point& g, const units& u)
+inline vec2 dive_speed_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[2] * u.length, -g.vel_local[2] * u.speed };
+    return { g.pos_local[2] * u.length_factor, -g.vel_local[2] * u.speed_factor };
 }
 // Heading over height; the series unwinds y itself from the start sample.
-inline vec2 heading_point(const gps_point& g, const units& u)
+inline vec2 heading_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[2] * u.length, g.heading };
+    return { g.pos_local[2] * u.length_factor, g.heading };
 }
 // Seen from above: local y over local x.
-inline vec2 overhead_point(const gps_point& g, const units& u)
+inline vec2 overhead_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[0] * u.length, g.pos_local[1] * u.length };
+    return { g.pos_local[0] * u.length_factor, g.pos_local[1] * u.length_factor };
 }
 // Seen from the side: height over local x.
-inline vec2 side_view_point(const gps_point& g, const units& u)
+inline vec2 side_view_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[0] * u.length, g.pos_local[2] * u.length };
+    return { g.pos_local[0] * u.length_factor, g.pos_local[2] * u.length_factor };
 }
 // Horizontal speed over local x.
-inline vec2 swoop_speed_point(const gps_point& g, const units& u)
+inline vec2 swoop_speed_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[0] * u.length, horizontal_speed(g) * u.speed };
+    return { g.pos_local[0] * u.length_factor, horizontal_speed(g) * u.speed_factor };
 }
 // Turn rate over height.
-inline vec2 turn_rate_point(const gps_point& g, const units& u)
+inline vec2 turn_rate_point(const gps_point& g, const display_units& u)
 {
-    return { g.pos_local[2] * u.length, g.turn_rate };
+    return { g.pos_local[2] * u.length_factor, g.turn_rate };
 }
 
 // --- Construction ----------------------------------------------------------------
@@ -187,13 +171,13 @@ template <class Build> auto or_none(Build build) -> decltype(build())
 
 // The red series of each plot, throwing std::bad_alloc when memory runs out
 // (plot_series.cpp).
-std::unique_ptr<series> build_accuracy(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> build_dive_angle(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> build_dive_speed(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> build_heading(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> build_overhead(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> build_side_view(const swoop& s, bool metric, bool whole_flight);
-std::unique_ptr<series> build_swoop_speed(const swoop& s, bool metric);
-std::unique_ptr<series> build_turn_rate(const swoop& s, bool metric, bool whole_flight);
+std::unique_ptr<series> build_accuracy(const swoop& s, const display_units& units, bool whole_flight);
+std::unique_ptr<series> build_dive_angle(const swoop& s, const display_units& units, bool whole_flight);
+std::unique_ptr<series> build_dive_speed(const swoop& s, const display_units& units, bool whole_flight);
+std::unique_ptr<series> build_heading(const swoop& s, const display_units& units, bool whole_flight);
+std::unique_ptr<series> build_overhead(const swoop& s, const display_units& units, bool whole_flight);
+std::unique_ptr<series> build_side_view(const swoop& s, const display_units& units, bool whole_flight);
+std::unique_ptr<series> build_swoop_speed(const swoop& s, const display_units& units);
+std::unique_ptr<series> build_turn_rate(const swoop& s, const display_units& units, bool whole_flight);
 
 } // namespace catalogue

@@ -22,59 +22,52 @@ void set_marker(plot& p, const swoop& s, const gps_point* sample, uint32_t first
 
 } // namespace
 
-void marker_gps_accuracy(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_gps_accuracy(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
     const int64_t t0 = time_origin(s);
-    set_marker(
-        p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return accuracy_point(g, u, t0); });
+    set_marker(p, s, sample, s.top_of_turn, s.stop,
+        [&](const gps_point& g) { return accuracy_point(g, units, t0); });
 }
 
-void marker_dive_angle(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_dive_angle(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
     set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-        [&](const gps_point& g) { return dive_angle_point(g, u); });
+        [&](const gps_point& g) { return dive_angle_point(g, units); });
 }
 
-void marker_dive_speed(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_dive_speed(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
     set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-        [&](const gps_point& g) { return dive_speed_point(g, u); });
+        [&](const gps_point& g) { return dive_speed_point(g, units); });
 }
 
 // The sample's heading is the unwound one of swoop_point_at.
-void marker_heading(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_heading(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
     set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-        [&](const gps_point& g) { return heading_point(g, u); });
+        [&](const gps_point& g) { return heading_point(g, units); });
 }
 
-void marker_overhead(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_overhead(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
-    set_marker(p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return overhead_point(g, u); });
-}
-
-void marker_side_view(plot& p, const swoop& s, const gps_point* sample, bool metric)
-{
-    const units u = units_for(metric);
     set_marker(
-        p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return side_view_point(g, u); });
+        p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return overhead_point(g, units); });
 }
 
-void marker_swoop_speed(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_side_view(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
+    set_marker(
+        p, s, sample, s.top_of_turn, s.stop, [&](const gps_point& g) { return side_view_point(g, units); });
+}
+
+void marker_swoop_speed(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
+{
     set_marker(p, s, sample, swoop_speed_start(s), s.stop,
-        [&](const gps_point& g) { return swoop_speed_point(g, u); });
+        [&](const gps_point& g) { return swoop_speed_point(g, units); });
 }
 
-void marker_turn_rate(plot& p, const swoop& s, const gps_point* sample, bool metric)
+void marker_turn_rate(plot& p, const swoop& s, const gps_point* sample, const display_units& units)
 {
-    const units u = units_for(metric);
     set_marker(p, s, sample, s.top_of_turn, s.bottom_of_turn,
-        [&](const gps_point& g) { return turn_rate_point(g, u); });
+        [&](const gps_point& g) { return turn_rate_point(g, units); });
 }

@@ -47,28 +47,25 @@ std::unique_ptr<plot> make_plot(const char* title, std::string x_label, std::str
     return p;
 }
 
-std::unique_ptr<series> build_accuracy(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_accuracy(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     const int64_t t0 = time_origin(s);
     auto out = swoop_series(s, span_of(s, start_index(s, whole_flight), s.stop), style_line,
-        [&](const gps_point& g) { return accuracy_point(g, u, t0); });
+        [&](const gps_point& g) { return accuracy_point(g, units, t0); });
     out->label = "speed_acc";
     return out;
 }
 
-std::unique_ptr<series> build_dive_angle(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_dive_angle(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     return swoop_series(s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line,
-        [&](const gps_point& g) { return dive_angle_point(g, u); });
+        [&](const gps_point& g) { return dive_angle_point(g, units); });
 }
 
-std::unique_ptr<series> build_dive_speed(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_dive_speed(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     return swoop_series(s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line,
-        [&](const gps_point& g) { return dive_speed_point(g, u); });
+        [&](const gps_point& g) { return dive_speed_point(g, units); });
 }
 
 namespace {
@@ -87,9 +84,8 @@ bool heading_repaired(double y, double heading)
 
 } // namespace
 
-std::unique_ptr<series> build_heading(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_heading(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     const index_span span = span_of(s, start_index(s, whole_flight), s.bottom_of_turn);
     std::unique_ptr<series> head = make_series(style_line, plot_red, room);
     head->name = s.file;
@@ -105,7 +101,7 @@ std::unique_ptr<series> build_heading(const swoop& s, bool metric, bool whole_fl
         const gps_point& g = s.track[i];
         if (i > span.first)
             y += g.turn_angle;
-        points.push_back({ heading_point(g, u)[0], y });
+        points.push_back({ heading_point(g, units)[0], y });
         off.push_back(heading_repaired(y, g.heading));
     }
 
@@ -129,74 +125,70 @@ std::unique_ptr<series> build_heading(const swoop& s, bool metric, bool whole_fl
     return head;
 }
 
-std::unique_ptr<series> build_overhead(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_overhead(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     return swoop_series(s, span_of(s, start_index(s, whole_flight), s.stop), style_line_dots,
-        [&](const gps_point& g) { return overhead_point(g, u); });
+        [&](const gps_point& g) { return overhead_point(g, units); });
 }
 
-std::unique_ptr<series> build_side_view(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_side_view(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     return swoop_series(s, span_of(s, start_index(s, whole_flight), s.stop), style_line_dots,
-        [&](const gps_point& g) { return side_view_point(g, u); });
+        [&](const gps_point& g) { return side_view_point(g, units); });
 }
 
-std::unique_ptr<series> build_swoop_speed(const swoop& s, bool metric)
+std::unique_ptr<series> build_swoop_speed(const swoop& s, const display_units& units)
 {
-    const units u = units_for(metric);
     return swoop_series(s, span_of(s, swoop_speed_start(s), s.stop), style_line,
-        [&](const gps_point& g) { return swoop_speed_point(g, u); });
+        [&](const gps_point& g) { return swoop_speed_point(g, units); });
 }
 
-std::unique_ptr<series> build_turn_rate(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> build_turn_rate(const swoop& s, const display_units& units, bool whole_flight)
 {
-    const units u = units_for(metric);
     return swoop_series(s, span_of(s, start_index(s, whole_flight), s.bottom_of_turn), style_line,
-        [&](const gps_point& g) { return turn_rate_point(g, u); });
+        [&](const gps_point& g) { return turn_rate_point(g, units); });
 }
 
 } // namespace catalogue
 
 using namespace catalogue;
 
-std::unique_ptr<series> series_gps_accuracy(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_gps_accuracy(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_accuracy(s, metric, whole_flight); });
+    return or_none([&] { return build_accuracy(s, units, whole_flight); });
 }
 
-std::unique_ptr<series> series_dive_angle(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_dive_angle(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_dive_angle(s, metric, whole_flight); });
+    return or_none([&] { return build_dive_angle(s, units, whole_flight); });
 }
 
-std::unique_ptr<series> series_dive_speed(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_dive_speed(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_dive_speed(s, metric, whole_flight); });
+    return or_none([&] { return build_dive_speed(s, units, whole_flight); });
 }
 
-std::unique_ptr<series> series_heading(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_heading(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_heading(s, metric, whole_flight); });
+    return or_none([&] { return build_heading(s, units, whole_flight); });
 }
 
-std::unique_ptr<series> series_overhead(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_overhead(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_overhead(s, metric, whole_flight); });
+    return or_none([&] { return build_overhead(s, units, whole_flight); });
 }
 
-std::unique_ptr<series> series_side_view(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_side_view(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_side_view(s, metric, whole_flight); });
+    return or_none([&] { return build_side_view(s, units, whole_flight); });
 }
 
-std::unique_ptr<series> series_swoop_speed(const swoop& s, bool metric)
+std::unique_ptr<series> series_swoop_speed(const swoop& s, const display_units& units)
 {
-    return or_none([&] { return build_swoop_speed(s, metric); });
+    return or_none([&] { return build_swoop_speed(s, units); });
 }
 
-std::unique_ptr<series> series_turn_rate(const swoop& s, bool metric, bool whole_flight)
+std::unique_ptr<series> series_turn_rate(const swoop& s, const display_units& units, bool whole_flight)
 {
-    return or_none([&] { return build_turn_rate(s, metric, whole_flight); });
+    return or_none([&] { return build_turn_rate(s, units, whole_flight); });
 }

@@ -9,26 +9,26 @@ namespace {
 constexpr bool whole_flight = false; // every plot of the set starts at the top of the turn
 
 // The catalogue's operations with the set's arguments.
-template <std::unique_ptr<plot> (*build)(const swoop*, bool, bool)>
-std::unique_ptr<plot> without_pond(const swoop* s, const std::vector<vec3>&, bool metric)
+template <std::unique_ptr<plot> (*build)(const swoop*, const display_units&, bool)>
+std::unique_ptr<plot> without_pond(const swoop* s, const std::vector<vec3>&, const display_units& units)
 {
-    return build(s, metric, whole_flight);
+    return build(s, units, whole_flight);
 }
 
-template <std::unique_ptr<series> (*build)(const swoop&, bool, bool)>
-std::unique_ptr<series> from_top(const swoop& s, bool metric)
+template <std::unique_ptr<series> (*build)(const swoop&, const display_units&, bool)>
+std::unique_ptr<series> from_top(const swoop& s, const display_units& units)
 {
-    return build(s, metric, whole_flight);
+    return build(s, units, whole_flight);
 }
 
-std::unique_ptr<plot> overhead(const swoop* s, const std::vector<vec3>& pond, bool metric)
+std::unique_ptr<plot> overhead(const swoop* s, const std::vector<vec3>& pond, const display_units& units)
 {
-    return plot_overhead(s, pond, metric, whole_flight);
+    return plot_overhead(s, pond, units, whole_flight);
 }
 
-std::unique_ptr<plot> swoop_speed(const swoop* s, const std::vector<vec3>&, bool metric)
+std::unique_ptr<plot> swoop_speed(const swoop* s, const std::vector<vec3>&, const display_units& units)
 {
-    return plot_swoop_speed(s, metric);
+    return plot_swoop_speed(s, units);
 }
 
 std::vector<plot_page> make_pages(int plots_per_page)
@@ -64,11 +64,11 @@ const std::array<plot_set_entry, plot_set_size> plot_set = { {
     { "heading", without_pond<plot_heading>, from_top<series_heading>, marker_heading },
 } };
 
-plot_set_plots plot_set_build(const swoop* s, const std::vector<vec3>& pond, bool metric)
+plot_set_plots plot_set_build(const swoop* s, const std::vector<vec3>& pond, const display_units& units)
 {
     plot_set_plots plots;
     for (size_t i = 0; i < plots.size(); i++)
-        plots[i] = plot_set[i].build(s, pond, metric);
+        plots[i] = plot_set[i].build(s, pond, units);
     return plots;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/geometry/units.h"
 #include "core/geometry/vec_types.h"
 #include "core/plot/plot.h"
 #include "core/swoop/swoop.h"
@@ -25,13 +26,13 @@ struct plot_set_entry {
     // view, which shows a pond alone). pond: outline in the swoop's frame
     // (local metres, ended by an all-zero point) or empty; only the overhead
     // view draws it.
-    std::unique_ptr<plot> (*build)(const swoop* s, const std::vector<vec3>& pond, bool metric);
+    std::unique_ptr<plot> (*build)(const swoop* s, const std::vector<vec3>& pond, const display_units& units);
     // The red series swoop s contributes to another swoop's plot (a chain for
     // the heading), named after its file; none when memory runs out.
-    std::unique_ptr<series> (*overlay)(const swoop& s, bool metric);
+    std::unique_ptr<series> (*overlay)(const swoop& s, const display_units& units);
     // Sets swoop s's player marker to the sample (from swoop_point_at) or
     // empties it (null sample, or a sample outside the plot's time span).
-    void (*mark)(plot& p, const swoop& s, const gps_point* sample, bool metric);
+    void (*mark)(plot& p, const swoop& s, const gps_point* sample, const display_units& units);
 };
 
 // The eight plots in index order.
@@ -39,7 +40,7 @@ extern const std::array<plot_set_entry, plot_set_size> plot_set;
 
 // The eight plots of a swoop in index order (entries may be none).
 using plot_set_plots = std::array<std::unique_ptr<plot>, plot_set_size>;
-plot_set_plots plot_set_build(const swoop* s, const std::vector<vec3>& pond, bool metric);
+plot_set_plots plot_set_build(const swoop* s, const std::vector<vec3>& pond, const display_units& units);
 
 // One plot on a page: its index in the set and the renderer's cell code
 // (0 whole page, 1 to 4 quarters, 5 to 13 ninths; see plot_render).

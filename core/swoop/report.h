@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "core/geometry/units.h"
 #include "core/swoop/swoop.h"
 
-// The results text in imperial (feet, mph) or metric (metres, km/h) units:
-// seventeen lines, each ended by a line feed. A value that is not a finite
-// number prints as dashes as wide as its field (four at least), as missing
-// values do.
-std::string swoop_report(const swoop& s, bool metric, const char** err);
+// The text of the swoop's results (from its last analysis) in imperial
+// (feet, mph) or metric (metres, km/h) units: seventeen lines, each ended by
+// a line feed. A value that is not a finite number prints as dashes as wide
+// as its field (four at least), as missing values do. "no points found in
+// track" when the results hold no samples.
+std::string swoop_report(const swoop& s, const display_units& units, const char** err);

@@ -19,8 +19,9 @@ namespace {
 constexpr double gate_range = 1000; // m, the swoop must come this close to the gate origin
 
 // The swoop must pass within 1000 m of the frame origin somewhere; a frame
-// from another field is recognised by its distance.
-void gate_location_check(const swoop& s, const char** err)
+// from another field is recognised by its distance. Returns the closest
+// approach (m) when it never comes that close, else 0.
+double gate_location_check(const swoop& s, const char** err)
 {
     double closest = 0; // m, smallest 3-D distance of pos_local from the origin so far
     for (uint32_t i = 0; i < s.track_len; i++) {
@@ -28,15 +29,16 @@ void gate_location_check(const swoop& s, const char** err)
         if (i == 0 || d < closest)
             closest = d;
         if (closest < gate_range)
-            return;
+            return 0;
     }
     *err = errmsg("invalid gate location (%0.1f miles between gate and swoop)",
         closest * feet_per_metre / feet_per_mile);
+    return closest;
 }
 
 // One pass of the analysis in the current matrix. A stage that sets the
-// error ends the pass.
-void run_pipeline(swoop& s, const char** err)
+// error ends the pass; the return value says which kind of failure it was.
+analysis_failure run_pipeline(swoop& s, double* gate_distance, const char** err)
 {
     gps_point* points = s.track.data();
     track_to_ecef(points, s.track_len);
@@ -45,12 +47,22 @@ void run_pipeline(swoop& s, const char** err)
     if (s.debug) {
         coord_dump_write(points, s.track_len, err);
         if (*err)
-            return;
+            return analysis_failure::other;
     }
-    gate_location_check(s, err);
+    *gate_distance = gate_location_check(s, err);
     if (*err)
-        return;
+        return analysis_failure::gate_too_far;
     swoop_run_stages(s, err);
+    return *err ? analysis_failure::other : analysis_failure::none;
+}
+
+// The results of the record as the analysis leaves it (partial after a
+// failure, as the report shows them), with the kind of failure.
+void set_results(swoop& s, analysis_failure failure, double gate_distance = 0)
+{
+    s.results = swoop_results_compute(s);
+    s.results.failure = failure;
+    s.results.gate_distance = gate_distance;
 }
 
 // Clears what an analysis finds. A record analysed before in another frame
@@ -139,11 +151,13 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
 {
     *err = nullptr;
     if (s.track_len == 0 || s.track.size() < s.track_len) {
+        set_results(s, analysis_failure::no_samples);
         *err = errmsg("no points found in track");
         return;
     }
     // Types 0 and 1 bring their frame; without one there is nothing to judge in.
     if (gate_type > frame_from_swoop || (gate_type != frame_from_swoop && !matrix)) {
+        set_results(s, analysis_failure::other);
         *err = errmsg("invalid gate type");
         return;
     }
@@ -173,17 +187,22 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
             return;
         s.analysis_failed = true;
         swoop_frame_from_swoop(s, &s.matrix, err);
-        if (*err)
+        if (*err) {
+            set_results(s, analysis_failure::other);
             return;
+        }
         break;
     }
 
     s.gate_type = gate_type;
     clear_results(s);
     s.analysis_failed = true;
-    run_pipeline(s, err);
-    if (*err)
+    double gate_distance = 0; // m, when the swoop lies too far from the gate
+    analysis_failure failure = run_pipeline(s, &gate_distance, err);
+    if (*err) {
+        set_results(s, failure, gate_distance);
         return;
+    }
 
     // A swoop flown against the frame's direction, or a speed-course run,
     // is judged again in the frame turned to match it. The flags of the
@@ -192,9 +211,12 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
     if (s.gate_type == frame_from_gate && angle != 0) {
         matrix_rotate_z(s.matrix, angle);
         s.rotate_matrix_out = s.matrix;
-        run_pipeline(s, err);
-        if (*err)
+        failure = run_pipeline(s, &gate_distance, err);
+        if (*err) {
+            set_results(s, failure, gate_distance);
             return;
+        }
     }
     s.analysis_failed = false;
+    set_results(s, analysis_failure::none);
 }

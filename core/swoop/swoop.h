@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/geometry/vec_types.h"
+#include "core/swoop/results.h"
 #include "core/track/gps_point.h"
 
 // How swoop_analyse chooses the frame a swoop is judged in. The values are
@@ -58,6 +59,7 @@ struct swoop {
     double touchdown_distance = 0; // m, local x at touchdown
     bool analysis_failed = false; // the last analysis ended in an error: the next one runs in
                                   // full instead of returning early on an unchanged frame
+    swoop_results results; // of the last analysis (partial after a failure, with its kind)
 };
 
 // Loads a swoop from a track file (container, record dialect or field-name
@@ -71,7 +73,8 @@ void swoop_free(std::unique_ptr<swoop>& s);
 
 // Chooses the frame by gate type (a surveyed gate with its speed-course angle
 // theta in radians, a matrix as it is, or a frame from the swoop, which needs
-// no matrix) and runs the analysis.
+// no matrix) and runs the analysis. Fills the record's results, which after
+// a failure hold what the analysis found before it and the kind of failure.
 void swoop_analyse(
     swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta, const char** err);
 

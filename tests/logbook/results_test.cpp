@@ -91,7 +91,7 @@ TEST(results, every_stored_value_is_the_reports_number_in_si)
                     path + (frame ? " on the gate" : " in its own frame") + (metric ? ", metric" : ""));
                 std::string report;
                 const jump_record j = analysed(path, frame, metric, report);
-                const display_units& u = units_for(metric);
+                const display_units u(metric);
                 for (const report_line& line : report_lines) {
                     const std::vector<double> printed = report_numbers(report, line.label);
                     std::vector<double> stored, rounding;

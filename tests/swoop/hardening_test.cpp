@@ -129,6 +129,7 @@ TEST(swoop_hardening, report_shows_values_that_are_not_numbers_as_dashes)
     // A sample of its own for the highest descent rate, so that only its
     // line shows the change made to it.
     s.max_vert_speed = s.top_of_turn + 1;
+    s.results = swoop_results_compute(s);
     const char* err = nullptr;
     const std::string before = swoop_report(s, false, &err);
     ASSERT_EQ(err, nullptr);
@@ -142,6 +143,7 @@ TEST(swoop_hardening, report_shows_values_that_are_not_numbers_as_dashes)
     s.exit_gate_time = s.entry_gate_time + 5123;
     s.exit_gate_speed = -infinite;
     s.track[s.stop].pos_local[0] = not_a_number;
+    s.results = swoop_results_compute(s);
     const std::string after = swoop_report(s, false, &err);
     ASSERT_EQ(err, nullptr);
     ASSERT_EQ(count_lines(after), 17);

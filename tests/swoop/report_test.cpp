@@ -63,7 +63,9 @@ swoop analysed()
 std::string report(const swoop& s, bool metric)
 {
     const char* err = nullptr;
-    std::string text = swoop_report(s, metric, &err);
+    swoop with_results = s;
+    with_results.results = swoop_results_compute(s);
+    std::string text = swoop_report(with_results, metric, &err);
     EXPECT_EQ(err, nullptr) << err;
     return text;
 }
