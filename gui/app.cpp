@@ -6,7 +6,6 @@
 #include "core/platform/glib_handles.h"
 #include "gui/dialogs.h"
 #include "gui/resources.h"
-#include "gui/swoop_list.h"
 #include "gui/window.h"
 
 namespace {

@@ -1,19 +1,43 @@
 // Files entering sk-gui besides the command line: the gate and swoop
 // choosers of the File menu, closing from the File menu, and files dropped
-// on the window.
+// on the window. Each asks the model's list and gate commands.
 #pragma once
 
 #include <gtk/gtk.h>
 
+#include <memory>
+
+#include "gui/window_model.h"
+
+struct file_choosers_part {
+    window_model& model;
+    GtkWidget* window; // the main window: parent of the choosers, target of drops
+    GtkWidget* open_gate_item = nullptr; // the File menu's items this part handles
+    GtkWidget* close_gate_item = nullptr;
+
+    file_choosers_part(window_model& m, GtkWidget* w, GtkWidget* open_gate, GtkWidget* close_gate)
+        : model(m)
+        , window(w)
+        , open_gate_item(open_gate)
+        , close_gate_item(close_gate)
+    {
+    }
+};
+
+// Connects the File menu's open and close items and the window's drop.
+std::unique_ptr<file_choosers_part> file_choosers_new(window_model& m, GtkWidget* window,
+    GtkWidget* open_gate_item, GtkWidget* close_gate_item, GtkWidget* open_swoop_item,
+    GtkWidget* close_swoop_item);
+
 // "activate" of "Open _gate..." and "Open _swoop...".
-void on_open_activate(GtkWidget* item, gpointer window);
+void on_open_activate(GtkWidget* item, gpointer part);
 
 // "activate" of "Close g_ate..." and "Close s_woop...".
-void on_close_activate(GtkWidget* item, gpointer window);
+void on_close_activate(GtkWidget* item, gpointer part);
 
 // "drag-data-received" of the window: local files of a URI list open as swoops.
 void on_drag_data_received(GtkWidget* window, GdkDragContext* context, gint x, gint y, GtkSelectionData* data,
-    guint info, guint time, gpointer user_data);
+    guint info, guint time, gpointer part);
 
 // Whether the toolkit's file-chooser settings schema is installed; its
 // chooser cannot start without it.

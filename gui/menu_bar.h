@@ -1,9 +1,31 @@
 // The window's menu bar: File, View and Help, with mnemonics and
-// accelerators.
+// accelerators. The View menu's items show and change the model's layout
+// and time scale; the File menu's items are handed to the file choosers by
+// the window.
 #pragma once
 
 #include <gtk/gtk.h>
 
-// The menu bar; its items go into the window's context, their accelerators
-// into the group.
-GtkWidget* menu_bar_new(GtkWidget* window, GtkAccelGroup* accel_group);
+#include <memory>
+
+#include "gui/window_model.h"
+
+struct menu_bar_part {
+    window_model& model;
+    GtkWidget* window; // the main window, which "E_xit" closes
+    menu_bar_part(window_model& m, GtkWidget* w)
+        : model(m)
+        , window(w)
+    {
+    }
+    GtkWidget* bar = nullptr;
+    GtkWidget* open_gate_item = nullptr; // "Open _gate..."
+    GtkWidget* close_gate_item = nullptr; // "Close g_ate..."
+    GtkWidget* open_swoop_item = nullptr; // "Open _swoop..."
+    GtkWidget* close_swoop_item = nullptr; // "Close s_woop..."
+    GtkWidget* layout_items[3] {}; // radio items: plots per page 1, 4, 9
+    GtkWidget* time_scale_item = nullptr; // "Time _scale"
+};
+
+// The menu bar; the accelerators go into the group.
+std::unique_ptr<menu_bar_part> menu_bar_new(window_model& m, GtkWidget* window, GtkAccelGroup* accel_group);

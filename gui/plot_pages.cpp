@@ -11,9 +11,7 @@
 #include "core/swoop/point_at.h"
 #include "core/swoop/report.h"
 #include "gui/dialogs.h"
-#include "gui/player.h"
-#include "gui/swoop_list.h"
-#include "gui/window.h"
+#include "gui/gtk_helpers.h"
 
 namespace {
 
@@ -23,17 +21,17 @@ constexpr uint32_t overlay_grey = 0x808080;
 
 uint64_t renders = 0; // plot page renderings since the start
 
-bool metric_chosen(const window_context& ctx)
+plot_pages_part& part_of(gpointer data)
 {
-    return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ctx.metric_check));
+    return *static_cast<plot_pages_part*>(data);
 }
 
 // "size-allocate" of a plot page: renders its plots into a new image surface
 // at the widget's scale factor. The only place a page renders.
-void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
+void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer data)
 {
-    window_context* ctx = context_of(page);
-    if (!ctx)
+    plot_pages_part& p = part_of(data);
+    if (p.model.closing)
         return;
     const double W = allocation->width, H = allocation->height;
     const plot_sheet sheet = plot_sheet_for(W, H);
@@ -58,7 +56,7 @@ void on_page_size_allocate(GtkWidget* page, GdkRectangle* allocation, gpointer)
     cairo_paint(cr.get());
     const char* name = static_cast<const char*>(g_object_get_data(G_OBJECT(page), label_key));
     if (const plot_page* layout = plot_set_page(name))
-        plot_set_render_page(cr.get(), *layout, ctx->plots);
+        plot_set_render_page(cr.get(), *layout, p.plots);
     renders++;
 }
 
@@ -81,16 +79,16 @@ void on_page_destroy(GtkWidget* page, gpointer)
     g_object_set_data(G_OBJECT(page), label_key, nullptr);
 }
 
-GtkWidget* plot_page_new(GtkWidget* notebook, const char* name)
+GtkWidget* plot_page_new(plot_pages_part& p, const char* name)
 {
     GtkWidget* page = gtk_drawing_area_new();
     atk_object_set_name(gtk_widget_get_accessible(page), name);
     g_object_set_data_full(G_OBJECT(page), label_key, g_strdup(name), g_free);
     g_signal_connect(page, "draw", G_CALLBACK(on_page_draw), nullptr);
-    g_signal_connect(page, "size-allocate", G_CALLBACK(on_page_size_allocate), nullptr);
+    g_signal_connect(page, "size-allocate", G_CALLBACK(on_page_size_allocate), &p);
     g_signal_connect(page, "destroy", G_CALLBACK(on_page_destroy), nullptr);
     gtk_widget_show(page);
-    gtk_notebook_append_page(GTK_NOTEBOOK(notebook), page, gtk_label_new(name));
+    gtk_notebook_append_page(GTK_NOTEBOOK(p.notebook), page, gtk_label_new(name));
     return page;
 }
 
@@ -99,11 +97,10 @@ GtkWidget* plot_page_new(GtkWidget* notebook, const char* name)
 // folder, opened with the desktop's viewer for KML files.
 void on_view_kml(GtkButton*, gpointer data)
 {
-    GtkWidget* window = GTK_WIDGET(data);
-    GtkWidget* row = selected_row(window);
-    if (!row)
+    plot_pages_part& p = part_of(data);
+    if (!p.model.selected)
         return;
-    const swoop& s = *row_swoop(row);
+    const swoop& s = *p.model.selected;
     g_text path(g_build_filename(g_get_tmp_dir(), kml_temp_name(s.file.c_str()).c_str(), nullptr));
     vec3 markers[2];
     gate_markers(s.matrix, &markers[0], &markers[1]);
@@ -112,7 +109,7 @@ void on_view_kml(GtkButton*, gpointer data)
     const char* err = nullptr;
     kml_write(path.get(), s.track.data() + from, count, markers, &err);
     if (err) {
-        show_error(window, "%s", std::string(err).c_str());
+        show_error(p.window, "%s", std::string(err).c_str());
         return;
     }
     // Without a viewer for KML files the launch fails (or the default is a
@@ -122,12 +119,12 @@ void on_view_kml(GtkButton*, gpointer data)
     GError* raw = nullptr;
     if (!uri || !g_app_info_launch_default_for_uri(uri.get(), nullptr, &raw)) {
         g_error_ptr error(raw);
-        show_error(window, "could not open %s with a viewer for KML files (%s); open it by hand", path.get(),
-            error ? error->message : "not a local file");
+        show_error(p.window, "could not open %s with a viewer for KML files (%s); open it by hand",
+            path.get(), error ? error->message : "not a local file");
     }
 }
 
-// The row's swoop's sample at slider time t, or none past its stop.
+// The swoop's sample at slider time t, or none past its stop.
 std::unique_ptr<gps_point> sample_at_slider(const swoop& s, int32_t t)
 {
     // The slider counts from the selected swoop's entry-gate crossing (or
@@ -136,6 +133,58 @@ std::unique_ptr<gps_point> sample_at_slider(const swoop& s, int32_t t)
     if (s.entry_gate_time != 0 && s.top_of_turn < s.track_len)
         offset += uint32_t(s.entry_gate_time - uint64_t(s.track[s.top_of_turn].time));
     return swoop_point_at(s, int32_t(offset));
+}
+
+// The markers of the compared swoops, then of the selected one, at the time.
+void markers_at(plot_pages_part& p, int32_t t)
+{
+    for (swoop* s : model_overlays(p.model))
+        markers_set(p, *s, t);
+    if (p.model.selected)
+        markers_set(p, *p.model.selected, t);
+}
+
+void on_selection_changed(plot_pages_part& p)
+{
+    refresh_all(p);
+    if (p.model.selected)
+        gtk_widget_set_sensitive(p.kml_button, TRUE);
+    else if (p.model.swoops.empty())
+        gtk_widget_set_sensitive(p.kml_button, FALSE);
+}
+
+void on_compared_changed(plot_pages_part& p, const model_event& event)
+{
+    if (!p.model.selected || event.changed == p.model.selected)
+        return; // the selected swoop is always drawn in full; without one, the tick waits
+    if (event.added) {
+        overlay_add(p, *event.changed);
+        if (p.model.time && model_is_compared(p.model, event.changed))
+            markers_set(p, *event.changed, *p.model.time);
+    } else {
+        overlay_remove(p, *event.changed);
+    }
+    pages_redraw(p);
+}
+
+void on_options_changed(plot_pages_part& p, const model_event& event)
+{
+    const window_options& now = p.model.options;
+    if (!p.pages_built || now.plots_per_page != event.before.plots_per_page) {
+        p.pages_built = true;
+        pages_build(p, now.plots_per_page);
+    }
+    if (now.units.metric != event.before.units.metric || now.draw_pond != event.before.draw_pond)
+        refresh_all(p);
+}
+
+void on_time_changed(plot_pages_part& p)
+{
+    if (p.model.time)
+        markers_at(p, *p.model.time);
+    else
+        markers_clear_all(p);
+    pages_redraw(p);
 }
 
 } // namespace
@@ -165,69 +214,62 @@ std::string kml_temp_name(const char* swoop_file)
     return name + ".kml";
 }
 
-GtkWidget* notebook_new(GtkWidget* window, GtkAccelGroup* accel_group)
+std::unique_ptr<plot_pages_part> plot_pages_new(window_model& m, GtkWidget* window)
 {
-    window_context* ctx = context_of(window);
-    ctx->results_view = gtk_text_view_new();
-    gtk_text_view_set_editable(GTK_TEXT_VIEW(ctx->results_view), FALSE);
-    gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(ctx->results_view), FALSE);
-    gtk_drag_dest_unset(ctx->results_view); // a drop here reaches the window
-    apply_css(ctx->results_view,
+    auto p = std::unique_ptr<plot_pages_part>(new plot_pages_part(m, window));
+    p->results_view = gtk_text_view_new();
+    gtk_text_view_set_editable(GTK_TEXT_VIEW(p->results_view), FALSE);
+    gtk_text_view_set_cursor_visible(GTK_TEXT_VIEW(p->results_view), FALSE);
+    gtk_drag_dest_unset(p->results_view); // a drop here reaches the window
+    apply_css(p->results_view,
         gtk_get_minor_version() > 18 ? "* { font-size: 14px; font-family: Monospace; }"
                                      : "* { font-size: 10px; font-family: Monospace; }");
     GtkWidget* scrolled = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_container_set_border_width(GTK_CONTAINER(scrolled), 10);
-    gtk_container_add(GTK_CONTAINER(scrolled), ctx->results_view);
+    gtk_container_add(GTK_CONTAINER(scrolled), p->results_view);
     gtk_widget_show_all(scrolled);
 
-    ctx->notebook = gtk_notebook_new();
+    p->notebook = gtk_notebook_new();
     // Eight one-plot tabs are wider than a small window: they scroll.
-    gtk_notebook_set_scrollable(GTK_NOTEBOOK(ctx->notebook), TRUE);
-    ctx->saved_plot_page = 0;
-    g_signal_connect(ctx->notebook, "key-press-event", G_CALLBACK(on_key_press), window);
-    gtk_notebook_append_page(GTK_NOTEBOOK(ctx->notebook), scrolled, gtk_label_new("metrics"));
+    gtk_notebook_set_scrollable(GTK_NOTEBOOK(p->notebook), TRUE);
+    gtk_notebook_append_page(GTK_NOTEBOOK(p->notebook), scrolled, gtk_label_new("metrics"));
 
-    for (guint key : { GDK_KEY_plus, GDK_KEY_equal, GDK_KEY_minus })
-        for (GdkModifierType mods : { GdkModifierType(0), GDK_CONTROL_MASK })
-            gtk_accel_group_connect(accel_group, key, mods, GtkAccelFlags(0),
-                g_cclosure_new(G_CALLBACK(on_zoom_key), nullptr, nullptr));
-    return ctx->notebook;
+    p->kml_button = gtk_button_new_with_label("view in Google Earth");
+    g_object_set(p->kml_button, "can-focus", FALSE, nullptr);
+    gtk_widget_set_sensitive(p->kml_button, FALSE);
+    g_signal_connect(p->kml_button, "clicked", G_CALLBACK(on_view_kml), p.get());
+
+    plot_pages_part* part = p.get();
+    model_listen(m, model_change::selection, [part](const model_event&) { on_selection_changed(*part); });
+    model_listen(m, model_change::compared, [part](const model_event& e) { on_compared_changed(*part, e); });
+    model_listen(m, model_change::options, [part](const model_event& e) { on_options_changed(*part, e); });
+    model_listen(m, model_change::time, [part](const model_event&) { on_time_changed(*part); });
+    return p;
 }
 
-GtkWidget* kml_button_new(GtkWidget* window)
+void pages_build(plot_pages_part& p, int plots_per_page)
 {
-    window_context* ctx = context_of(window);
-    ctx->kml_button = gtk_button_new_with_label("view in Google Earth");
-    g_object_set(ctx->kml_button, "can-focus", FALSE, nullptr);
-    gtk_widget_set_sensitive(ctx->kml_button, FALSE);
-    g_signal_connect(ctx->kml_button, "clicked", G_CALLBACK(on_view_kml), window);
-    return ctx->kml_button;
-}
-
-void pages_build(GtkWidget* window, int plots_per_page)
-{
-    window_context* ctx = context_of(window);
-    GtkNotebook* notebook = GTK_NOTEBOOK(ctx->notebook);
+    GtkNotebook* notebook = GTK_NOTEBOOK(p.notebook);
     const int c = gtk_notebook_get_current_page(notebook);
-    const int p = gtk_notebook_get_n_pages(notebook);
+    const int n = gtk_notebook_get_n_pages(notebook);
     while (gtk_notebook_get_n_pages(notebook) > 1)
         gtk_notebook_remove_page(notebook, -1);
 
     // Which plot was in view, by the layout just taken down.
-    uint32_t& s = ctx->saved_plot_page;
-    if (p == 2) { // nine per page
+    uint32_t& s = p.saved_plot_page;
+    if (n == 2) { // nine per page
         if (c == 0)
             s = 0;
         else if (c == 1 && s == 0)
             s = 1;
-    } else if (p == 3) { // four per page
+    } else if (n == 3) { // four per page
         if (c == 0)
             s = 0;
         else if (c == 1 && !(s >= 1 && s <= 4))
             s = 1;
         else if (c == 2 && s < 5)
             s = 5;
-    } else if (p == 9) { // one per page
+    } else if (n == 9) { // one per page
         s = uint32_t(c);
     }
 
@@ -239,7 +281,7 @@ void pages_build(GtkWidget* window, int plots_per_page)
         return;
     }
     for (const plot_page& page : pages)
-        plot_page_new(ctx->notebook, page.name);
+        plot_page_new(p, page.name);
     int show = 0;
     if (plots_per_page == 1)
         show = int(s);
@@ -250,133 +292,104 @@ void pages_build(GtkWidget* window, int plots_per_page)
     gtk_notebook_set_current_page(notebook, show);
 }
 
-void refresh_all(GtkWidget* window)
+void refresh_all(plot_pages_part& p)
 {
-    if (!context_of(window))
+    if (p.model.closing)
         return;
-    plots_rebuild(window);
-    scale_update(window);
-    report_update(window);
-    pages_redraw(window);
+    plots_rebuild(p);
+    if (p.model.time)
+        markers_at(p, *p.model.time);
+    report_update(p);
+    pages_redraw(p);
 }
 
-void plots_rebuild(GtkWidget* window)
+void plots_rebuild(plot_pages_part& p)
 {
-    window_context* ctx = context_of(window);
-    GtkWidget* selected = selected_row(window);
-    const swoop* s = selected ? row_swoop(selected) : nullptr;
-    const bool metric = metric_chosen(*ctx);
-    if (s && ctx->gate)
-        pond_rotate(window, swoop_course_turn(*s));
+    window_model& m = p.model;
+    const swoop* s = m.selected;
+    if (s && m.gate)
+        model_turn_pond(m, swoop_course_turn(*s));
     static const std::vector<vec3> no_pond;
-    const bool draw_pond = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(ctx->pond_check));
-    ctx->plots = plot_set_build(s, draw_pond ? ctx->pond : no_pond, metric);
+    p.plots = plot_set_build(s, m.options.draw_pond ? m.pond : no_pond, m.options.units);
     if (!s)
         return;
-    for (GtkWidget* row : swoop_rows(window))
-        if (row != selected && gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(row_check(row))))
-            overlay_add(window, row);
+    for (swoop* compared : model_overlays(m))
+        overlay_add(p, *compared);
 }
 
-void overlay_add(GtkWidget* window, GtkWidget* row)
+void overlay_add(plot_pages_part& p, swoop& s)
 {
-    window_context* ctx = context_of(window);
-    GtkWidget* selected = selected_row(window);
-    if (!selected)
-        return;
-    swoop& s = *row_swoop(row);
-    const char* err = nullptr;
-    if (ctx->gate)
-        swoop_analyse(s, frame_as_given, &row_swoop(selected)->matrix, 0, &err);
-    else
-        swoop_analyse(s, frame_from_swoop, nullptr, 0, &err);
-    if (err) {
-        show_error(window, "%s", std::string(err).c_str());
-        swoop_row_close(window, row);
-        return;
-    }
-    const bool metric = metric_chosen(*ctx);
     for (size_t i = 0; i < plot_set.size(); i++) {
-        std::unique_ptr<series> grey = plot_set[i].overlay(s, metric);
+        std::unique_ptr<series> grey = plot_set[i].overlay(s, p.model.options.units);
         if (!grey) {
-            show_error(window, "failed to create set");
-            swoop_row_close(window, row);
+            show_error(p.window, "failed to create set");
+            model_close_swoop(p.model, &s);
             return;
         }
         for (series* part = grey.get(); part; part = part->next.get())
             part->color = overlay_grey;
-        if (ctx->plots[i])
-            plot_add_series(*ctx->plots[i], std::move(grey));
+        if (p.plots[i])
+            plot_add_series(*p.plots[i], std::move(grey));
     }
 }
 
-void overlay_remove(GtkWidget* window, GtkWidget* row)
+void overlay_remove(plot_pages_part& p, const swoop& s)
 {
-    window_context* ctx = context_of(window);
-    const std::string& name = row_swoop(row)->file;
-    for (auto& p : ctx->plots)
-        if (p)
-            plot_remove_series(*p, name.c_str());
+    for (auto& plot : p.plots)
+        if (plot)
+            plot_remove_series(*plot, s.file.c_str());
 }
 
-void markers_set(GtkWidget* window, GtkWidget* row, int32_t t)
+void markers_set(plot_pages_part& p, const swoop& s, int32_t t)
 {
-    window_context* ctx = context_of(window);
-    const swoop& s = *row_swoop(row);
     std::unique_ptr<gps_point> sample = sample_at_slider(s, t);
     if (!sample) {
-        markers_clear(window, row);
+        markers_clear(p, s);
         return;
     }
-    const bool metric = metric_chosen(*ctx);
     for (size_t i = 0; i < plot_set.size(); i++)
-        if (ctx->plots[i])
-            plot_set[i].mark(*ctx->plots[i], s, sample.get(), metric);
+        if (p.plots[i])
+            plot_set[i].mark(*p.plots[i], s, sample.get(), p.model.options.units);
 }
 
-void markers_clear(GtkWidget* window, GtkWidget* row)
+void markers_clear(plot_pages_part& p, const swoop& s)
 {
-    window_context* ctx = context_of(window);
-    const swoop& s = *row_swoop(row);
     for (size_t i = 0; i < plot_set.size(); i++)
-        if (ctx->plots[i])
-            plot_set[i].mark(*ctx->plots[i], s, nullptr, false);
+        if (p.plots[i])
+            plot_set[i].mark(*p.plots[i], s, nullptr, false);
 }
 
-void markers_clear_all(GtkWidget* window)
+void markers_clear_all(plot_pages_part& p)
 {
-    GtkWidget* selected = selected_row(window);
-    for (GtkWidget* row : swoop_rows(window))
-        if (row == selected || gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(row_check(row))))
-            markers_clear(window, row);
+    for (swoop* s : model_overlays(p.model))
+        markers_clear(p, *s);
+    if (p.model.selected)
+        markers_clear(p, *p.model.selected);
 }
 
-void report_update(GtkWidget* window)
+void report_update(plot_pages_part& p)
 {
-    window_context* ctx = context_of(window);
-    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(ctx->results_view));
-    GtkWidget* selected = selected_row(window);
-    if (!selected) {
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(p.results_view));
+    if (!p.model.selected) {
         gtk_text_buffer_set_text(buffer, "", -1);
         return;
     }
     const char* err = nullptr;
-    const std::string report = swoop_report(*row_swoop(selected), metric_chosen(*ctx), &err);
+    const std::string report = swoop_report(*p.model.selected, p.model.options.units, &err);
     if (err) {
         const std::string message = err;
         gtk_text_buffer_set_text(buffer, "", -1);
-        show_error(window, "%s", message.c_str());
+        show_error(p.window, "%s", message.c_str());
         return;
     }
     gtk_text_buffer_set_text(buffer, report.c_str(), int(report.size()));
 }
 
-void pages_redraw(GtkWidget* window)
+void pages_redraw(plot_pages_part& p)
 {
-    window_context* ctx = context_of(window);
-    if (!ctx)
+    if (p.model.closing)
         return;
-    GtkNotebook* notebook = GTK_NOTEBOOK(ctx->notebook);
+    GtkNotebook* notebook = GTK_NOTEBOOK(p.notebook);
     for (int i = 1; i < gtk_notebook_get_n_pages(notebook); i++)
         gtk_widget_queue_resize(gtk_notebook_get_nth_page(notebook, i));
 }

@@ -1,14 +1,68 @@
 #include "gui/settings.h"
 
+#include <glib.h>
+
 #include <cmath>
 #include <cstdio>
-#include <optional>
-#include <string>
 
 #include "core/platform/pref_store.h"
-#include "gui/player.h"
-#include "gui/plot_pages.h"
-#include "gui/window.h"
+
+const std::array<setting_entry, 9> settings_table { {
+    { setting::plots_per_page, "plots_per_page", setting_type::integer, 1,
+        "plots per page, 1, 4 or 9: the View menu's layout items read it at window build and write it" },
+    { setting::enable_scale, "enable_scale", setting_type::boolean, 0,
+        "the time scale and player: read at window build, written by View > Time scale" },
+    { setting::use_metric, "use_metric", setting_type::boolean, 0,
+        "metres and km/h instead of feet and mph: read at window build, written by \"metric units\"" },
+    { setting::draw_pond, "draw_pond", setting_type::boolean, 1,
+        "the gate's pond on the overhead view: read at window build, written by \"draw pond\"" },
+    { setting::window_width, "window_width", setting_type::integer, 0,
+        "window width in pixels (0 = none): read when the window is made, written when it closes" },
+    { setting::window_height, "window_height", setting_type::integer, 0,
+        "window height in pixels (0 = none): read when the window is made, written when it closes" },
+    { setting::gate_dir, "gate_dir", setting_type::text, 0,
+        "the folder of the last gate file chosen: the gate chooser starts there" },
+    { setting::swoop_dir, "swoop_dir", setting_type::text, 0,
+        "the folder of the last swoop file chosen: the swoop chooser starts there" },
+    { setting::gate_file, "gate_file", setting_type::text, 0,
+        "the open gate, reopened at window build: written when a chosen gate opens, deleted when it is "
+        "closed or fails to reopen" },
+} };
+
+const setting_entry& setting_of(setting s)
+{
+    return settings_table[static_cast<size_t>(s)];
+}
+
+bool setting_bool(setting s)
+{
+    return pref_get_bool(setting_of(s).key, setting_of(s).fallback != 0);
+}
+
+int32_t setting_int(setting s)
+{
+    return pref_get_int(setting_of(s).key, setting_of(s).fallback);
+}
+
+std::optional<std::string> setting_text(setting s)
+{
+    return pref_get(setting_of(s).key);
+}
+
+bool setting_set_bool(setting s, bool value)
+{
+    return pref_set(setting_of(s).key, value ? "true" : "false");
+}
+
+bool setting_set_int(setting s, int32_t value)
+{
+    return pref_set_int(setting_of(s).key, value);
+}
+
+bool setting_set_text(setting s, const char* text)
+{
+    return pref_set(setting_of(s).key, text);
+}
 
 bool pref_get_bool(const char* key, bool fallback)
 {
@@ -36,93 +90,8 @@ bool pref_set_int(const char* key, int32_t value)
     return pref_set(key, text);
 }
 
-int32_t stored_window_size(const char* key)
+int32_t stored_window_size(setting s)
 {
-    const int32_t size = pref_get_int(key, 0);
+    const int32_t size = setting_int(s);
     return size >= 1 && size <= 16384 ? size : 0;
-}
-
-GtkWidget* options_frame_new(GtkWidget* window)
-{
-    window_context* ctx = context_of(window);
-    GtkWidget* frame = gtk_frame_new("options");
-    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_container_set_border_width(GTK_CONTAINER(box), 5);
-    gtk_container_add(GTK_CONTAINER(frame), box);
-
-    ctx->metric_check = gtk_check_button_new_with_label("metric units");
-    ctx->pond_check = gtk_check_button_new_with_label("draw pond");
-    gtk_widget_set_sensitive(ctx->pond_check, FALSE); // until a gate is open
-    for (GtkWidget* check : { ctx->metric_check, ctx->pond_check }) {
-        g_object_set(check, "margin-start", 5, "can-focus", FALSE, nullptr);
-        gtk_box_pack_start(GTK_BOX(box), check, FALSE, FALSE, 0);
-        g_signal_connect(check, "toggled", G_CALLBACK(on_setting_toggled), window);
-    }
-    return frame;
-}
-
-void settings_apply(GtkWidget* window)
-{
-    window_context* ctx = context_of(window);
-    GtkWidget* toggles[] = { ctx->layout_1x1_item, ctx->layout_2x2_item, ctx->layout_3x3_item,
-        ctx->time_scale_item, ctx->metric_check, ctx->pond_check };
-    for (GtkWidget* w : toggles)
-        g_signal_handlers_block_by_func(w, gpointer(on_setting_toggled), window);
-
-    const int32_t n = pref_get_int("plots_per_page", 1);
-    GtkWidget* layout = n == 1 ? ctx->layout_1x1_item
-        : n == 4               ? ctx->layout_2x2_item
-        : n == 9               ? ctx->layout_3x3_item
-                               : nullptr;
-    if (layout)
-        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(layout), TRUE);
-    pages_build(window, n);
-
-    const bool scale = pref_get_bool("enable_scale", false);
-    const bool metric = pref_get_bool("use_metric", false);
-    const bool pond = pref_get_bool("draw_pond", true);
-    if (!scale)
-        time_scale_disable(window, false);
-    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(ctx->time_scale_item), scale);
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ctx->metric_check), metric);
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ctx->pond_check), pond);
-
-    for (GtkWidget* w : toggles)
-        g_signal_handlers_unblock_by_func(w, gpointer(on_setting_toggled), window);
-}
-
-void on_setting_toggled(GtkWidget* widget, gpointer data)
-{
-    GtkWidget* window = GTK_WIDGET(data);
-    window_context* ctx = context_of(window);
-    if (!ctx)
-        return;
-    const bool layout
-        = widget == ctx->layout_1x1_item || widget == ctx->layout_2x2_item || widget == ctx->layout_3x3_item;
-    const bool active = GTK_IS_CHECK_MENU_ITEM(widget)
-        ? gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(widget))
-        : gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget));
-    if (layout && !active)
-        return; // the item that became active does the work
-
-    const char* key = nullptr;
-    const char* value = active ? "true" : "false";
-    if (layout) {
-        const int n = widget == ctx->layout_1x1_item ? 1 : widget == ctx->layout_2x2_item ? 4 : 9;
-        key = "plots_per_page";
-        value = n == 1 ? "1" : n == 4 ? "4" : "9";
-        pages_build(window, n);
-    } else if (widget == ctx->time_scale_item) {
-        key = "enable_scale";
-        if (active)
-            time_scale_enable(window);
-        else
-            time_scale_disable(window, true);
-    } else if (widget == ctx->metric_check || widget == ctx->pond_check) {
-        key = widget == ctx->metric_check ? "use_metric" : "draw_pond";
-        refresh_all(window);
-    } else {
-        return;
-    }
-    pref_set(key, value); // a failed write changes nothing visible
 }

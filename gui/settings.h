@@ -1,22 +1,61 @@
-// The settings sk-gui keeps between runs, the typed reads and writes on the
-// preference store, the "options" frame and the handler of every setting the
-// user changes in the window.
-//
-// Keys (all values are text):
-//   "plots_per_page"  "1", "4" or "9"        default 1      layout items of the View menu
-//   "enable_scale"    "true" / "false"        default false  View > Time scale
-//   "use_metric"      "true" / "false"        default false  "metric units"
-//   "draw_pond"       "true" / "false"        default true   "draw pond"
-//   "window_width"    decimal integer         default none   stored when the window closes
-//   "window_height"   decimal integer         default none
-//   "gate_dir"        folder path             none           gate chooser
-//   "swoop_dir"       folder path             none           swoop chooser
-//   "gate_file"       file path               none           the open gate, reopened at start
+// The settings sk-gui keeps between runs: one table of every key with its
+// type, default and meaning, and the typed reads and writes on the
+// preference store that every part uses. Nothing is cached: each call goes
+// to the store.
 #pragma once
 
-#include <gtk/gtk.h>
-
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+
+enum class setting : uint8_t {
+    plots_per_page,
+    enable_scale,
+    use_metric,
+    draw_pond,
+    window_width,
+    window_height,
+    gate_dir,
+    swoop_dir,
+    gate_file,
+};
+
+enum class setting_type : uint8_t {
+    boolean, // "true" or "false"; any other stored text reads as false
+    integer, // decimal number, truncated toward zero
+    text, // stored as it is (a path)
+};
+
+struct setting_entry {
+    setting id;
+    const char* key; // name in the preference store
+    setting_type type;
+    int32_t fallback; // default when absent: 0 or 1 for a boolean, the number for an integer;
+                      // texts have none
+    const char* meaning; // what it holds, and who reads and writes it
+};
+
+extern const std::array<setting_entry, 9> settings_table;
+
+// The entry of a setting.
+const setting_entry& setting_of(setting s);
+
+// Typed reads that fall back to the table's default when the value is absent.
+bool setting_bool(setting s);
+int32_t setting_int(setting s);
+std::optional<std::string> setting_text(setting s); // none when absent
+
+// Writes; false when the store did not take the change. A null text deletes
+// the value.
+bool setting_set_bool(setting s, bool value);
+bool setting_set_int(setting s, int32_t value);
+bool setting_set_text(setting s, const char* text);
+
+// The message shown when the window's size could not be stored.
+constexpr const char* setting_store_failed = "failed to store preference";
+
+// The reads and writes the table's typed operations are made of.
 
 // True exactly when the stored text is "true"; the default when absent.
 bool pref_get_bool(const char* key, bool fallback);
@@ -33,15 +72,4 @@ bool pref_set_int(const char* key, int32_t value);
 // A stored window width or height, or 0 when none is stored or it lies
 // outside 1 to 16384 pixels (GTK refuses a negative size, and no screen shows
 // a larger one): 0 lets the monitor rule choose.
-int32_t stored_window_size(const char* key);
-
-// The "options" frame with "metric units" and "draw pond".
-GtkWidget* options_frame_new(GtkWidget* window);
-
-// Applies the stored layout, time scale, units and pond setting while the
-// window is built, without storing anything or rebuilding twice.
-void settings_apply(GtkWidget* window);
-
-// "toggled" of the layout items, "Time _scale", "metric units" and "draw
-// pond": acts on the change and stores it.
-void on_setting_toggled(GtkWidget* widget, gpointer window);
+int32_t stored_window_size(setting s);

@@ -6,12 +6,7 @@
 
 #include "core/platform/glib_handles.h"
 #include "gui/dialogs.h"
-#include "gui/file_choosers.h"
-#include "gui/menu_bar.h"
-#include "gui/player.h"
-#include "gui/plot_pages.h"
 #include "gui/settings.h"
-#include "gui/swoop_list.h"
 
 namespace {
 
@@ -29,25 +24,27 @@ void on_window_size_allocate(GtkWidget* window, GdkRectangle*, gpointer)
     ctx->window_height = height;
 }
 
-// "destroy" of the window: stores its size, then frees the context with the
-// plots, the gate and the pond copy. The rows free their swoops and the
-// slider its player as the children go.
+// "destroy" of the window: stores its size and quiets the model. The
+// context goes once the children have gone (the rows free their swoops as
+// they go), with the model, the parts, the gate and the pond copy.
 void on_window_destroy(GtkWidget* window, gpointer)
 {
-    std::unique_ptr<window_context> ctx(
-        static_cast<window_context*>(g_object_steal_data(G_OBJECT(window), context_key)));
+    window_context* ctx = static_cast<window_context*>(g_object_steal_data(G_OBJECT(window), context_key));
     if (!ctx)
         return;
+    ctx->model.closing = true;
+    g_object_weak_ref(
+        G_OBJECT(window), [](gpointer data, GObject*) { delete static_cast<window_context*>(data); }, ctx);
     // The results view has no drop target of its own; an accessibility
     // reader asking for its text while it is destroyed makes it set one up
     // for a new buffer, which GTK warns about without a (here empty) target.
     gtk_drag_dest_set(ctx->results_view, GtkDestDefaults(0), nullptr, 0, GdkDragAction(0));
     if (ctx->window_width != 0 && ctx->window_height != 0) {
         // The window is going: the message gets a dialog of its own.
-        if (!pref_set_int("window_width", ctx->window_width))
-            show_error(nullptr, "failed to store preference");
-        if (!pref_set_int("window_height", ctx->window_height))
-            show_error(nullptr, "failed to store preference");
+        if (!setting_set_int(setting::window_width, ctx->window_width))
+            show_error(nullptr, "%s", setting_store_failed);
+        if (!setting_set_int(setting::window_height, ctx->window_height))
+            show_error(nullptr, "%s", setting_store_failed);
     }
 }
 
@@ -111,6 +108,31 @@ void add_app_actions(GtkApplication* app)
     g_action_map_add_action_entries(G_ACTION_MAP(app), entries, G_N_ELEMENTS(entries), app);
 }
 
+// The player comes with the time scale: below the notebook, which covers
+// its row while it is gone.
+void time_scale_enable(window_context& ctx)
+{
+    if (ctx.player)
+        return;
+    gtk_container_child_set(GTK_CONTAINER(ctx.grid), ctx.notebook, "height", 3, nullptr);
+    g_object_set(ctx.notebook, "margin-bottom", 10, nullptr);
+    ctx.player = player_new(ctx.model);
+    gtk_grid_attach(GTK_GRID(ctx.grid), ctx.player->box, 1, 4, 1, 1);
+    ctx.time_scale = ctx.player->slider;
+}
+
+void time_scale_disable(window_context& ctx)
+{
+    if (!ctx.player)
+        return;
+    gtk_widget_destroy(ctx.player->box);
+    ctx.player.reset();
+    ctx.time_scale = nullptr;
+    gtk_container_child_set(GTK_CONTAINER(ctx.grid), ctx.notebook, "height", 4, nullptr);
+    g_object_set(ctx.notebook, "margin-bottom", 0, nullptr);
+    model_set_time(ctx.model, std::nullopt);
+}
+
 } // namespace
 
 window_context* context_of(GtkWidget* widget)
@@ -119,14 +141,6 @@ window_context* context_of(GtkWidget* widget)
         return nullptr;
     GtkWidget* top = gtk_widget_get_toplevel(widget);
     return static_cast<window_context*>(g_object_get_data(G_OBJECT(top), context_key));
-}
-
-void apply_css(GtkWidget* widget, const char* css)
-{
-    gobject_ptr<GtkCssProvider> provider(gtk_css_provider_new());
-    gtk_css_provider_load_from_data(provider.get(), css, -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider.get()),
-        GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
 void window_default_size(int monitor_width, int monitor_height, int* width, int* height)
@@ -142,8 +156,8 @@ void window_default_size(int monitor_width, int monitor_height, int* width, int*
 
 GtkWidget* window_new(GtkApplication* app)
 {
-    int width = stored_window_size("window_width");
-    int height = stored_window_size("window_height");
+    int width = stored_window_size(setting::window_width);
+    int height = stored_window_size(setting::window_height);
     if (width == 0 || height == 0) {
         GdkRectangle geometry { 0, 0, 0, 0 };
         GdkDisplay* display = gdk_display_get_default();
@@ -163,7 +177,6 @@ GtkWidget* window_new(GtkApplication* app)
     gtk_drag_dest_add_uri_targets(window);
 
     g_signal_connect(window, "size-allocate", G_CALLBACK(on_window_size_allocate), nullptr);
-    g_signal_connect(window, "drag-data-received", G_CALLBACK(on_drag_data_received), nullptr);
     g_signal_connect(window, "destroy", G_CALLBACK(on_window_destroy), nullptr);
 
     window_context* ctx = new (std::nothrow) window_context;
@@ -179,40 +192,77 @@ GtkWidget* window_build(GtkApplication* app)
 {
     GtkAccelGroup* accel_group = gtk_accel_group_new();
     GtkWidget* window = window_new(app);
-    window_context* ctx = context_of(window);
+    window_context& ctx = *context_of(window);
+    window_model& m = ctx.model;
 
-    GtkWidget* menu_bar = menu_bar_new(window, accel_group);
-    GtkWidget* options = options_frame_new(window);
-    GtkWidget* gate = gate_frame_new(window);
-    GtkWidget* swoops = swoop_frame_new(window);
-    GtkWidget* kml = kml_button_new(window);
-    GtkWidget* notebook = notebook_new(window, accel_group);
-    GtkWidget* player = player_new(window);
+    // The parts, each built on the model.
+    ctx.menu = menu_bar_new(m, window, accel_group);
+    ctx.options = options_frame_new(m);
+    ctx.list = swoop_list_new(m, window);
+    ctx.pages = plot_pages_new(m, window);
+    ctx.player = player_new(m);
+    const menu_bar_part& menu = *ctx.menu;
+    ctx.choosers = file_choosers_new(
+        m, window, menu.open_gate_item, menu.close_gate_item, menu.open_swoop_item, menu.close_swoop_item);
 
+    ctx.pond_check = ctx.options->pond_check;
+    ctx.metric_check = ctx.options->metric_check;
+    ctx.gate_label = ctx.list->gate_label;
+    ctx.swoop_list = ctx.list->list;
+    ctx.kml_button = ctx.pages->kml_button;
+    ctx.open_gate_item = menu.open_gate_item;
+    ctx.close_gate_item = menu.close_gate_item;
+    ctx.layout_1x1_item = menu.layout_items[0];
+    ctx.layout_2x2_item = menu.layout_items[1];
+    ctx.layout_3x3_item = menu.layout_items[2];
+    ctx.time_scale_item = menu.time_scale_item;
+    ctx.notebook = ctx.pages->notebook;
+    ctx.results_view = ctx.pages->results_view;
+    ctx.time_scale = ctx.player->slider;
+
+    // Keys that span the list and the notebook.
+    g_signal_connect(ctx.swoop_list, "key-press-event", G_CALLBACK(on_key_press), window);
+    g_signal_connect(ctx.notebook, "key-press-event", G_CALLBACK(on_key_press), window);
+    for (guint key : { GDK_KEY_plus, GDK_KEY_equal, GDK_KEY_minus })
+        for (GdkModifierType mods : { GdkModifierType(0), GDK_CONTROL_MASK })
+            gtk_accel_group_connect(accel_group, key, mods, GtkAccelFlags(0),
+                g_cclosure_new(G_CALLBACK(on_zoom_key), nullptr, nullptr));
+
+    GtkWidget* options = ctx.options->frame;
+    GtkWidget* gate = ctx.list->gate_frame;
+    GtkWidget* swoops = ctx.list->swoop_frame;
     g_object_set(options, "margin", 10, "width-request", 150, nullptr);
     g_object_set(gate, "margin", 10, "margin-top", 0, nullptr);
     g_object_set(swoops, "margin", 10, "margin-top", 0, "vexpand", TRUE, nullptr);
-    g_object_set(kml, "margin", 10, "margin-top", 0, "valign", GTK_ALIGN_CENTER, nullptr);
-    g_object_set(notebook, "expand", TRUE, "margin-bottom", 10, nullptr);
+    g_object_set(ctx.kml_button, "margin", 10, "margin-top", 0, "valign", GTK_ALIGN_CENTER, nullptr);
+    g_object_set(ctx.notebook, "expand", TRUE, "margin-bottom", 10, nullptr);
 
     GtkWidget* grid = gtk_grid_new();
-    gtk_grid_attach(GTK_GRID(grid), menu_bar, 0, 0, 2, 1);
+    gtk_grid_attach(GTK_GRID(grid), menu.bar, 0, 0, 2, 1);
     gtk_grid_attach(GTK_GRID(grid), options, 0, 1, 1, 1);
     gtk_grid_attach(GTK_GRID(grid), gate, 0, 2, 1, 1);
     gtk_grid_attach(GTK_GRID(grid), swoops, 0, 3, 1, 1);
-    gtk_grid_attach(GTK_GRID(grid), kml, 0, 4, 1, 1);
-    gtk_grid_attach(GTK_GRID(grid), notebook, 1, 1, 1, 3);
-    gtk_grid_attach(GTK_GRID(grid), player, 1, 4, 1, 1);
-    ctx->grid = grid;
+    gtk_grid_attach(GTK_GRID(grid), ctx.kml_button, 0, 4, 1, 1);
+    gtk_grid_attach(GTK_GRID(grid), ctx.notebook, 1, 1, 1, 3);
+    gtk_grid_attach(GTK_GRID(grid), ctx.player->box, 1, 4, 1, 1);
+    ctx.grid = grid;
+
+    window_context* c = &ctx;
+    model_listen(m, model_change::options, [c](const model_event&) {
+        if (c->model.options.time_scale)
+            time_scale_enable(*c);
+        else
+            time_scale_disable(*c);
+    });
 
     gtk_window_add_accel_group(GTK_WINDOW(window), accel_group);
     g_object_unref(accel_group); // the window holds it now
     gtk_container_add(GTK_CONTAINER(window), grid);
 
-    settings_apply(window);
+    settings_apply(m);
     gtk_widget_show_all(window);
-    gtk_widget_grab_focus(ctx->notebook);
-    gate_restore(window);
+    gtk_widget_grab_focus(ctx.notebook);
+    gate_restore(*ctx.list);
     add_app_actions(app);
     return window;
 }
@@ -238,7 +288,7 @@ gboolean on_key_press(GtkWidget* widget, GdkEventKey* event, gpointer)
     }
 }
 
-// Zoom keys: bound in the window's accelerator group by the notebook.
+// Zoom keys: bound in the window's accelerator group.
 gboolean on_zoom_key(GtkAccelGroup*, GObject* acceleratable, guint keyval, GdkModifierType, gpointer)
 {
     window_context* ctx = context_of(GTK_WIDGET(acceleratable));
@@ -254,4 +304,64 @@ gboolean on_zoom_key(GtkAccelGroup*, GObject* acceleratable, guint keyval, GdkMo
     if (!gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(item)))
         gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), TRUE);
     return FALSE;
+}
+
+void swoops_open(GtkWidget* window, std::vector<std::string> paths)
+{
+    if (window_context* ctx = context_of(window))
+        swoops_open(*ctx->list, std::move(paths));
+}
+
+bool gate_open_file(GtkWidget* window, const char* path)
+{
+    window_context* ctx = context_of(window);
+    return ctx && gate_open_file(*ctx->list, path);
+}
+
+void gate_close(GtkWidget* window)
+{
+    if (window_context* ctx = context_of(window))
+        gate_close(*ctx->list);
+}
+
+std::vector<GtkWidget*> swoop_rows(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    return ctx ? swoop_rows(*ctx->list) : std::vector<GtkWidget*> {};
+}
+
+GtkWidget* selected_row(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    return ctx ? selected_row(*ctx->list) : nullptr;
+}
+
+void swoop_row_close(GtkWidget* window, GtkWidget* row)
+{
+    if (window_context* ctx = context_of(window))
+        swoop_row_close(*ctx->list, row);
+}
+
+void markers_set(GtkWidget* window, GtkWidget* row, int32_t t)
+{
+    if (window_context* ctx = context_of(window))
+        markers_set(*ctx->pages, *row_swoop(row), t);
+}
+
+void pages_redraw(GtkWidget* window)
+{
+    if (window_context* ctx = context_of(window))
+        pages_redraw(*ctx->pages);
+}
+
+bool player_playing(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    return ctx && ctx->player && player_playing(*ctx->player);
+}
+
+std::vector<scale_mark> player_marks(GtkWidget* window)
+{
+    window_context* ctx = context_of(window);
+    return ctx && ctx->player ? ctx->player->marks : std::vector<scale_mark> {};
 }

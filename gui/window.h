@@ -1,6 +1,9 @@
-// The main window of sk-gui: its context record, its construction and
-// layout, the CSS helper and the key handler shared by the swoop list and
-// the plot notebook.
+// The main window of sk-gui: its context record, which holds the window's
+// model and its parts, its construction and layout, and the key handlers
+// that span the swoop list and the plot notebook. The window is where the
+// parts meet: each is built on the model here, and the functions below act
+// on a window as a whole (for the application, the tests and the
+// benchmarks).
 //
 // Layout grid (column, row, width, height):
 //   menu bar (0, 0, 2, 1)
@@ -16,16 +19,29 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
-#include "core/gate/gate.h"
-#include "core/geometry/vec_types.h"
-#include "core/plot/plot_set.h"
+#include "gui/file_choosers.h"
+#include "gui/menu_bar.h"
+#include "gui/options_frame.h"
+#include "gui/player.h"
+#include "gui/plot_pages.h"
+#include "gui/swoop_list.h"
+#include "gui/window_model.h"
 
-// One per main window, attached to it as object data "context" and freed
-// when the window is destroyed. The widget pointers belong to the window's
-// containers and stay valid until then.
+// One per main window, attached to it as object data "context" until the
+// window is destroyed and freed when its last child has gone. The widget
+// pointers belong to the window's containers and stay valid until then.
 struct window_context {
+    window_model model;
+    std::unique_ptr<menu_bar_part> menu;
+    std::unique_ptr<options_part> options;
+    std::unique_ptr<swoop_list_part> list;
+    std::unique_ptr<plot_pages_part> pages;
+    std::unique_ptr<player_part> player; // none while the time scale is off
+    std::unique_ptr<file_choosers_part> choosers;
+
     GtkWidget* pond_check = nullptr; // "draw pond"
     GtkWidget* metric_check = nullptr; // "metric units"
     GtkWidget* gate_label = nullptr; // base name of the open gate, or "(none selected)"
@@ -43,16 +59,10 @@ struct window_context {
     GtkWidget* time_scale = nullptr; // the player's slider; none while the time scale is off
     int32_t window_width = 0; // pixels, last allocated size; 0 until the first allocation
     int32_t window_height = 0;
-    uint32_t saved_plot_page = 0; // page to return to across layouts: 0 "metrics", 1 to 8 one plot
-    plot_set_plots plots; // the selected swoop's plots in the set's index order, each may be none
-    std::unique_ptr<::gate> gate; // the open gate, or none
-    std::vector<vec3> pond; // the window's copy of the gate's pond outline in the selected swoop's
-                            // frame (local metres, ended by x = y = 0); empty without a gate
-    double pond_angle = 0; // radians by which pond is turned
 };
 
 // The context of the widget's top-level window; null once the window is
-// being destroyed (handlers that run during the teardown then do nothing).
+// being destroyed.
 window_context* context_of(GtkWidget* widget);
 
 // The bare application window with its context, sized by the stored size or
@@ -63,9 +73,6 @@ GtkWidget* window_new(GtkApplication* app);
 // button, notebook and player, the stored settings applied and the
 // remembered gate reopened.
 GtkWidget* window_build(GtkApplication* app);
-
-// Adds a CSS text to the widget's own style context (application priority).
-void apply_css(GtkWidget* widget, const char* css);
 
 // "key-press-event" of the swoop list and the notebook: Tab does nothing,
 // Left and Right move to the notebook's pages, Up and Down to the list's
@@ -81,3 +88,21 @@ gboolean on_zoom_key(
 // The monitor rule for a window without a stored size: 1370 x 980 on a
 // monitor wider than 1376 and taller than 979 pixels, else 994 x 690.
 void window_default_size(int monitor_width, int monitor_height, int* width, int* height);
+
+// The window's list and gate, as its swoop list does them (see swoop_list.h).
+void swoops_open(GtkWidget* window, std::vector<std::string> paths);
+bool gate_open_file(GtkWidget* window, const char* path);
+void gate_close(GtkWidget* window);
+std::vector<GtkWidget*> swoop_rows(GtkWidget* window);
+GtkWidget* selected_row(GtkWidget* window);
+void swoop_row_close(GtkWidget* window, GtkWidget* row);
+
+// The window's markers and pages, as its plot pages do them: the row's
+// swoop's markers at slider time t (see plot_pages.h).
+void markers_set(GtkWidget* window, GtkWidget* row, int32_t t);
+void pages_redraw(GtkWidget* window);
+
+// The window's player: whether it plays, and the marks its slider shows
+// (none without the time scale).
+bool player_playing(GtkWidget* window);
+std::vector<scale_mark> player_marks(GtkWidget* window);

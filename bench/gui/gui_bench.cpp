@@ -1,6 +1,5 @@
 // The desktop program's speed, on its real window under an X server (run it
-// as `xvfb-run -a -s "-screen 0 1920x1080x24" dbus-run-session --
-// build/bench/skimra_gui_bench`):
+// as `scripts/with-display --dbus -- build/bench/skimra_gui_bench`):
 //   - building, showing and destroying the main window (target 100 ms);
 //   - selecting a swoop of a 30-minute 5 Hz log at 1370 x 980 with nine plots
 //     to a page: analysis, eight plots, report, the page rendered (50 ms), and
@@ -342,7 +341,7 @@ int main(int argc, char** argv)
     private_folders();
     benchmark::Initialize(&argc, argv);
     if (!gtk_init_check(&argc, &argv)) {
-        std::fprintf(stderr, "skimra_gui_bench: no display (run it under xvfb-run)\n");
+        std::fprintf(stderr, "skimra_gui_bench: no display (run it under scripts/with-display)\n");
         return 1;
     }
     resource_glib_register_resource();

@@ -3,7 +3,7 @@
 A test is a Python script run by CTest inside its own X server and D-Bus
 session bus:
 
-    xvfb-run -a -s "-screen 0 1920x1080x24" dbus-run-session -- \\
+    scripts/with-display --dbus -- \\
         /usr/bin/python3 tests/e2e/test_x.py --program .../sk-gui \\
         --source <checkout> --output <build>/tests/output/e2e
 
@@ -679,7 +679,7 @@ def run_test(test_name: str, scenario: Callable[[Test], None],
     for var in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS"):
         if not os.environ.get(var):
             print(f"{test_name}: {var} is not set; run the test under "
-                  "xvfb-run ... dbus-run-session -- (see tests/e2e/README.md)")
+                  "scripts/with-display --dbus -- (see tests/e2e/README.md)")
             sys.exit(1)
     session = Session(test_name, args.program, args.source, args.output, args.cli)
     test = Test(session)

@@ -99,7 +99,7 @@ TEST(file_choosers, cancelled_choosers_write_nothing_and_open_nothing)
     EXPECT_EQ(answer.seen()[1].title, "Open Swoop");
     EXPECT_FALSE(test_support::file_exists(settings_path()));
     EXPECT_TRUE(swoop_rows(w.window()).empty());
-    EXPECT_EQ(context_of(w.window())->gate, nullptr);
+    EXPECT_EQ(context_of(w.window())->model.gate, nullptr);
 }
 
 TEST(file_choosers, choosers_open_in_their_stored_folders_and_remember_them)
@@ -243,8 +243,21 @@ TEST(file_choosers, close_items_of_the_file_menu)
     send_key(context_of(win)->notebook, GDK_KEY_Delete);
     EXPECT_EQ(row_names(win), (strings { "b.csv" }));
     send_key(context_of(win)->notebook, GDK_KEY_w, GDK_CONTROL_MASK);
-    EXPECT_EQ(context_of(win)->gate, nullptr);
+    EXPECT_EQ(context_of(win)->model.gate, nullptr);
     EXPECT_EQ(pref_get("gate_file"), std::nullopt);
+
+    // Regression: closing the focused row from the menu left no widget with
+    // the focus, and Up and Down went nowhere. The focus stays in the list: on
+    // the row selected next, or on the list once it is empty.
+    swoops_open(win, { a });
+    GtkWidget* list = context_of(win)->swoop_list;
+    gtk_widget_grab_focus(selected_row(win));
+    activate(win, "Close s_woop...");
+    EXPECT_EQ(row_names(win), (strings { "b.csv" }));
+    ASSERT_EQ(gtk_window_get_focus(GTK_WINDOW(win)), selected_row(win));
+    activate(win, "Close s_woop...");
+    EXPECT_TRUE(row_names(win).empty());
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(win)), list);
     clear_settings();
 }
 

@@ -316,7 +316,7 @@ bool run_test_in_child(const std::vector<std::string>& env, const std::string& o
     const test_support::run_result r = own_screen.empty()
         ? test_support::run_program(self, { filter }, "", all)
         : test_support::run_program(
-            "/usr/bin/xvfb-run", { "-a", "-s", "-screen 0 " + own_screen + "x24", self, filter }, "", all);
+            SKIMRA_WITH_DISPLAY, { "--screen", own_screen + "x24", "--", self, filter }, "", all);
     if (r.status != 0)
         ADD_FAILURE() << "the test in a child process failed:\n" << r.out << r.err;
     return r.status == 0;

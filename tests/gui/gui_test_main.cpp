@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     if (testing::GTEST_FLAG(list_tests)) {
         status = RUN_ALL_TESTS(); // listing needs no display
     } else if (!gtk_init_check(&argc, &argv)) {
-        std::fprintf(stderr, "gui tests: cannot open the display (run them under xvfb-run)\n");
+        std::fprintf(stderr, "gui tests: cannot open the display (run them under scripts/with-display)\n");
         status = 1;
     } else {
         resource_glib_register_resource();

@@ -179,7 +179,7 @@ TEST(player, a_hand_move_while_playing_continues_from_there)
     EXPECT_TRUE(player_playing(p.window()));
     // The markers of both swoops moved with it.
     int markers = 0;
-    for (const series* s = ctx->plots[0]->series.get(); s; s = s->next.get())
+    for (const series* s = ctx->pages->plots[0]->series.get(); s; s = s->next.get())
         markers += s->style == style_marker && s->count == 1;
     EXPECT_EQ(markers, 2);
     gtk_button_clicked(GTK_BUTTON(play_button(ctx)));
@@ -207,7 +207,7 @@ TEST(player, closing_the_selected_swoop_or_the_time_scale_stops_playback)
     const gint64 until = g_get_monotonic_time() + 350 * 1000;
     spin_until([&] { return g_get_monotonic_time() > until; });
     EXPECT_EQ(player_live_ticks(), 0);
-    for (const auto& plot : ctx->plots)
+    for (const auto& plot : ctx->pages->plots)
         for (const series* s = plot->series.get(); s; s = s->next.get())
             EXPECT_FALSE(s->style == style_marker && s->count > 0) << plot->title;
     // On again: a new, stopped player at the start of the range.

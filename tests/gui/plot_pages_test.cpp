@@ -206,7 +206,7 @@ TEST(plot_pages, every_layout_with_overlays_and_markers)
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(row_check(swoop_rows(win)[i])), TRUE);
     gtk_range_set_value(GTK_RANGE(ctx->time_scale), 1500);
     flush();
-    for (const auto& p : ctx->plots) {
+    for (const auto& p : ctx->pages->plots) {
         int grey = 0, markers = 0;
         for (const series* s = p->series.get(); s; s = s->next.get()) {
             grey += s->color == 0x808080;
@@ -233,7 +233,7 @@ TEST(plot_pages, every_layout_with_overlays_and_markers)
     // Metric units: the plots and the report in metres and km/h.
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ctx->metric_check), TRUE);
     EXPECT_EQ(results_text(win), cli_report(e.a, e.gate, true));
-    EXPECT_EQ(ctx->plots[2]->y_label, "speed (km/h)");
+    EXPECT_EQ(ctx->pages->plots[2]->y_label, "speed (km/h)");
     screenshot(win, "plots-9-metric-overlay");
 }
 
@@ -252,7 +252,7 @@ TEST(plot_pages, markers_follow_each_swoop_by_its_own_gate_crossing)
     markers_set(win, first, 0);
     markers_set(win, second, 0);
     auto marker_x = [&](const swoop& s) {
-        for (const series* x = ctx->plots[5]->series.get(); x;
+        for (const series* x = ctx->pages->plots[5]->series.get(); x;
              x = x->next.get()) // accuracy: x is s from the gate
             if (x->style == style_marker && x->name == s.file && x->count == 1)
                 return x->points[0][0];

@@ -36,7 +36,7 @@ GtkWidget* row_named(GtkWidget* window, const std::string& name)
 strings overhead_series(GtkWidget* window)
 {
     strings names;
-    const plot* p = context_of(window)->plots[0].get();
+    const plot* p = context_of(window)->pages->plots[0].get();
     for (const series* s = p ? p->series.get() : nullptr; s; s = s->next.get())
         if (s->name)
             names.push_back(std::filesystem::path(*s->name).filename().string());
@@ -59,7 +59,7 @@ TEST(swoop_list, opening_sorts_by_path_and_selects_the_first_new_row)
     EXPECT_TRUE(gtk_widget_get_sensitive(ctx->kml_button));
     EXPECT_EQ(results_text(w.window()), cli_report(a, "", false));
     for (int i = 0; i < 8; i++)
-        EXPECT_TRUE(ctx->plots[size_t(i)]) << i;
+        EXPECT_TRUE(ctx->pages->plots[size_t(i)]) << i;
 
     // The row: tick box, base name with the full path as tooltip, close button.
     GtkWidget* row = row_named(w.window(), "a.csv");
@@ -173,7 +173,7 @@ TEST(swoop_list, the_incompatible_gate_dialog_and_its_two_outcomes)
         } else { // "Close _gate": every swoop stays, no gate, nothing remembered
             EXPECT_FALSE(kept);
             EXPECT_EQ(row_names(w.window()), (strings { "a.csv", "b.csv", "far-swoop.csv" }));
-            EXPECT_EQ(ctx->gate, nullptr);
+            EXPECT_EQ(ctx->model.gate, nullptr);
             EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(ctx->gate_label)), "(none selected)");
             EXPECT_FALSE(gtk_widget_get_sensitive(ctx->pond_check));
             EXPECT_EQ(pref_get("gate_file"), std::nullopt);
@@ -233,7 +233,7 @@ TEST(swoop_list, closing_rows_and_the_neighbour_rule)
     EXPECT_EQ(selected_name(win), "");
     EXPECT_FALSE(gtk_widget_get_sensitive(ctx->kml_button));
     EXPECT_EQ(results_text(win), "");
-    for (const auto& p : ctx->plots)
+    for (const auto& p : ctx->pages->plots)
         EXPECT_FALSE(p);
 }
 
@@ -252,7 +252,7 @@ TEST(swoop_list, ticking_compares_and_the_selected_row_is_always_drawn_in_full)
     // Ticking another: a grey overlay in every plot; unticking takes it away.
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(row_check(row_named(win, "b.csv"))), TRUE);
     EXPECT_EQ(overhead_series(win), (strings { "a.csv", "b.csv" }));
-    for (const auto& p : context_of(win)->plots) {
+    for (const auto& p : context_of(win)->pages->plots) {
         bool grey = false;
         for (const series* s = p->series.get(); s; s = s->next.get())
             grey = grey || (s->name && s->name->ends_with("b.csv") && s->color == 0x808080);
@@ -310,14 +310,14 @@ TEST(gate, opening_closing_and_restoring)
         ASSERT_TRUE(gate_open_file(w.window(), gate_path.c_str()));
         EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(ctx->gate_label)), "gate-walk.csv");
         EXPECT_TRUE(gtk_widget_get_sensitive(ctx->pond_check));
-        ASSERT_GE(ctx->pond.size(), 2u);
-        EXPECT_EQ(ctx->pond.back(), (vec3 { 0, 0, 0 }));
+        ASSERT_GE(ctx->model.pond.size(), 2u);
+        EXPECT_EQ(ctx->model.pond.back(), (vec3 { 0, 0, 0 }));
         for (bool metric : { false, true }) {
             gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ctx->metric_check), metric);
             EXPECT_EQ(results_text(w.window()), cli_report(a, gate_path, metric)) << metric;
         }
         // A carve run turns the pond with its frame.
-        EXPECT_NE(ctx->pond_angle, 0);
+        EXPECT_NE(ctx->model.pond_angle, 0);
 
         // A gate that cannot be surveyed: its error, the open gate stays.
         dialog_answerer answer;
@@ -326,8 +326,8 @@ TEST(gate, opening_closing_and_restoring)
         EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(ctx->gate_label)), "gate-walk.csv");
 
         gate_close(w.window());
-        EXPECT_EQ(ctx->gate, nullptr);
-        EXPECT_TRUE(ctx->pond.empty());
+        EXPECT_EQ(ctx->model.gate, nullptr);
+        EXPECT_TRUE(ctx->model.pond.empty());
         EXPECT_EQ(results_text(w.window()), cli_report(a, "", true));
         gate_close(w.window()); // no gate: nothing
     }

@@ -1,0 +1,67 @@
+#include "gui/options_frame.h"
+
+#include "gui/gtk_helpers.h"
+#include "gui/settings.h"
+
+namespace {
+
+// "toggled" of "metric units" and "draw pond": the option changes and is
+// stored (a failed write changes nothing visible).
+void on_setting_toggled(GtkWidget* widget, gpointer data)
+{
+    options_part& o = *static_cast<options_part*>(data);
+    if (o.model.closing)
+        return;
+    const bool active = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget));
+    window_options options = o.model.options;
+    if (widget == o.metric_check)
+        options.units = display_units(active);
+    else
+        options.draw_pond = active;
+    model_set_options(o.model, options);
+    setting_set_bool(widget == o.metric_check ? setting::use_metric : setting::draw_pond, active);
+}
+
+void show_options(options_part& o)
+{
+    const window_options& options = o.model.options;
+    set_toggle_quietly(o.metric_check, options.units.metric, G_CALLBACK(on_setting_toggled), &o);
+    set_toggle_quietly(o.pond_check, options.draw_pond, G_CALLBACK(on_setting_toggled), &o);
+}
+
+} // namespace
+
+std::unique_ptr<options_part> options_frame_new(window_model& m)
+{
+    auto o = std::unique_ptr<options_part>(new options_part(m));
+    o->frame = gtk_frame_new("options");
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_container_set_border_width(GTK_CONTAINER(box), 5);
+    gtk_container_add(GTK_CONTAINER(o->frame), box);
+
+    o->metric_check = gtk_check_button_new_with_label("metric units");
+    o->pond_check = gtk_check_button_new_with_label("draw pond");
+    gtk_widget_set_sensitive(o->pond_check, m.gate != nullptr); // until a gate is open
+    for (GtkWidget* check : { o->metric_check, o->pond_check }) {
+        g_object_set(check, "margin-start", 5, "can-focus", FALSE, nullptr);
+        gtk_box_pack_start(GTK_BOX(box), check, FALSE, FALSE, 0);
+        g_signal_connect(check, "toggled", G_CALLBACK(on_setting_toggled), o.get());
+    }
+    show_options(*o);
+    options_part* part = o.get();
+    model_listen(m, model_change::options, [part](const model_event&) { show_options(*part); });
+    model_listen(m, model_change::gate, [part](const model_event&) {
+        gtk_widget_set_sensitive(part->pond_check, part->model.gate != nullptr);
+    });
+    return o;
+}
+
+void settings_apply(window_model& m)
+{
+    window_options options;
+    options.plots_per_page = setting_int(setting::plots_per_page);
+    options.time_scale = setting_bool(setting::enable_scale);
+    options.units = display_units(setting_bool(setting::use_metric));
+    options.draw_pond = setting_bool(setting::draw_pond);
+    model_set_options(m, options);
+}

@@ -1,0 +1,173 @@
+#include "gui/window_model.h"
+
+#include <algorithm>
+
+#include "core/geometry/geodetic.h"
+
+namespace {
+
+model_event event_of(model_change kind, swoop* changed = nullptr, bool added = false)
+{
+    model_event event {};
+    event.kind = kind;
+    event.changed = changed;
+    event.added = added;
+    return event;
+}
+
+void notify(window_model& m, const model_event& event)
+{
+    if (m.closing)
+        return;
+    m.notifying++;
+    // Listeners connected while this runs hear the next change.
+    const size_t count = m.listeners.size();
+    for (size_t i = 0; i < count && i < m.listeners.size(); i++) {
+        if (m.listeners[i].kind != event.kind || !m.listeners[i].notify)
+            continue;
+        // A copy: the listener may connect others, which moves the list.
+        const model_listener listener = m.listeners[i].notify;
+        listener(event);
+    }
+    if (--m.notifying == 0)
+        std::erase_if(m.listeners, [](const window_model::listener& l) { return !l.notify; });
+}
+
+} // namespace
+
+int model_listen(window_model& m, model_change kind, model_listener listener)
+{
+    const int id = m.next_listener++;
+    m.listeners.push_back({ id, kind, std::move(listener) });
+    return id;
+}
+
+void model_unlisten(window_model& m, int id)
+{
+    for (auto& l : m.listeners)
+        if (l.id == id)
+            l.notify = nullptr; // removed once no notification runs
+    if (m.notifying == 0)
+        std::erase_if(m.listeners, [](const window_model::listener& l) { return !l.notify; });
+}
+
+void model_add_swoop(window_model& m, swoop* s)
+{
+    m.swoops.push_back(s);
+    notify(m, event_of(model_change::rows, s, true));
+}
+
+void model_remove_swoop(window_model& m, swoop* s)
+{
+    const bool was_selected = m.selected == s;
+    std::erase(m.compared, s);
+    std::erase(m.swoops, s);
+    if (was_selected)
+        m.selected = nullptr;
+    model_event event = event_of(model_change::rows, s);
+    event.was_selected = was_selected;
+    notify(m, event);
+}
+
+void model_select(window_model& m, swoop* s)
+{
+    m.selected = s;
+    notify(m, event_of(model_change::selection));
+}
+
+void model_set_compared(window_model& m, swoop* s, bool compared)
+{
+    if (compared == model_is_compared(m, s))
+        return;
+    if (compared) {
+        // In list order.
+        std::vector<swoop*> ticked;
+        for (swoop* open : m.swoops)
+            if (open == s || model_is_compared(m, open))
+                ticked.push_back(open);
+        m.compared = std::move(ticked);
+    } else {
+        std::erase(m.compared, s);
+    }
+    notify(m, event_of(model_change::compared, s, compared));
+}
+
+void model_set_gate(window_model& m, std::unique_ptr<::gate> g, std::vector<vec3> pond)
+{
+    m.gate = std::move(g);
+    m.pond = std::move(pond);
+    m.pond_angle = 0;
+    notify(m, event_of(model_change::gate));
+}
+
+void model_set_options(window_model& m, const window_options& options)
+{
+    const window_options before = m.options;
+    m.options = options;
+    model_event event = event_of(model_change::options);
+    event.before = before;
+    notify(m, event);
+}
+
+void model_set_time(window_model& m, std::optional<int32_t> time)
+{
+    if (m.time == time)
+        return;
+    m.time = time;
+    notify(m, event_of(model_change::time));
+}
+
+bool model_is_compared(const window_model& m, const swoop* s)
+{
+    return std::find(m.compared.begin(), m.compared.end(), s) != m.compared.end();
+}
+
+std::vector<swoop*> model_overlays(const window_model& m)
+{
+    std::vector<swoop*> drawn;
+    if (!m.selected)
+        return drawn;
+    for (swoop* s : m.compared)
+        if (s != m.selected)
+            drawn.push_back(s);
+    return drawn;
+}
+
+void model_turn_pond(window_model& m, double angle)
+{
+    if (m.pond_angle == angle)
+        return;
+    if (m.gate) {
+        const std::vector<vec3>& source = m.gate->pond;
+        for (size_t i = 0; i < source.size() && i < m.pond.size(); i++) {
+            if (source[i][0] == 0 && source[i][1] == 0)
+                break;
+            m.pond[i] = source[i];
+        }
+    }
+    polygon_rotate(m.pond.empty() ? nullptr : m.pond.data(), angle);
+    m.pond_angle = angle;
+}
+
+void model_open_swoops(window_model& m, std::vector<std::string> paths)
+{
+    if (!m.closing && m.commands.open_swoops)
+        m.commands.open_swoops(std::move(paths));
+}
+
+bool model_open_gate(window_model& m, const char* path, bool remember)
+{
+    return !m.closing && m.commands.open_gate && m.commands.open_gate(path, remember);
+}
+
+void model_close_gate(window_model& m)
+{
+    if (!m.closing && m.commands.close_gate)
+        m.commands.close_gate();
+}
+
+void model_close_swoop(window_model& m, swoop* s)
+{
+    if (!m.closing && s && m.commands.close_swoop)
+        m.commands.close_swoop(s);
+}
