@@ -92,7 +92,9 @@ void parse_options(int argc, char** argv, options& opts)
     opterr = 0;
     int c;
     for (;;) {
-        // getopt is between words here whenever argv[optind] is a whole word.
+        // Between two calls getopt has either finished a word (argv[optind]
+        // is the next one) or stopped inside a group such as -dm (argv[optind]
+        // is the group), so a whole word --help stands where an option may.
         if (optind < argc)
             print_long_option(argv[optind], argv[0]);
         if ((c = getopt(argc, argv, "+:vdipmt:g:")) == -1)
