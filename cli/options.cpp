@@ -20,6 +20,26 @@ void print_usage(const char* program)
     std::printf("      swoop     Process swoop using GPS track from swoop file\n\n");
 }
 
+namespace {
+
+// --help and --version, beside the single-letter options: read where an
+// option word may stand (not as the argument of -t or -g).
+void print_long_option(const char* word, const char* program)
+{
+    if (std::strcmp(word, "--help") == 0) {
+        print_usage(program);
+        std::printf("      --help    Display this usage and exit\n");
+        std::printf("      --version Display tool version and exit\n");
+        std::exit(0);
+    }
+    if (std::strcmp(word, "--version") == 0) {
+        std::printf("Skimra %s\n", SKIMRA_VERSION);
+        std::exit(0);
+    }
+}
+
+} // namespace
+
 void die_on_error(const char* err)
 {
     if (!err)
@@ -71,7 +91,14 @@ void parse_options(int argc, char** argv, options& opts)
     // ':': report a missing argument as ':' so we can word it ourselves.
     opterr = 0;
     int c;
-    while ((c = getopt(argc, argv, "+:vdipmt:g:")) != -1) {
+    for (;;) {
+        // Between two calls getopt has either finished a word (argv[optind]
+        // is the next one) or stopped inside a group such as -dm (argv[optind]
+        // is the group), so a whole word --help stands where an option may.
+        if (optind < argc)
+            print_long_option(argv[optind], argv[0]);
+        if ((c = getopt(argc, argv, "+:vdipmt:g:")) == -1)
+            break;
         switch (c) {
         case 'v':
             std::printf("Skimra %s\n", SKIMRA_VERSION);

@@ -17,7 +17,8 @@ struct options {
 };
 
 // Reads the command line. Prints usage and exits on bad usage, prints the
-// version line and exits 0 on -v.
+// version line and exits 0 on -v or --version; --help prints the usage and
+// the options beyond it and exits 0.
 void parse_options(int argc, char** argv, options& opts);
 
 void print_usage(const char* program);

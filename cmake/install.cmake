@@ -42,6 +42,36 @@ if(TARGET sk-gui)
     RENAME ${SKIMRA_APP_ID}.svg)
 endif()
 
+# Manual pages, the licence terms and the changelog. Debian wants the pages
+# and the changelog gzipped at the highest level without a name or time in
+# the header (gzip -9n), so the same sources always give the same bytes;
+# man reads them so from any prefix.
+find_program(SKIMRA_GZIP gzip REQUIRED)
+set(skimra_man_pages skimra-cli skimra-logbook)
+if(TARGET sk-gui)
+  list(APPEND skimra_man_pages sk-gui)
+endif()
+set(skimra_doc_dir ${PROJECT_BINARY_DIR}/doc)
+set(skimra_gzipped_man_pages)
+foreach(page ${skimra_man_pages})
+  set(gz ${skimra_doc_dir}/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/${page}.1 ${skimra_doc_dir}/${page}.1
+    COMMAND ${SKIMRA_GZIP} -9nf ${skimra_doc_dir}/${page}.1
+    DEPENDS ${PROJECT_SOURCE_DIR}/man/${page}.1
+    COMMENT "Compressing the manual page ${page}(1)" VERBATIM)
+  list(APPEND skimra_gzipped_man_pages ${gz})
+endforeach()
+add_custom_command(OUTPUT ${skimra_doc_dir}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/changelog ${skimra_doc_dir}/changelog
+  COMMAND ${SKIMRA_GZIP} -9nf ${skimra_doc_dir}/changelog
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+  COMMENT "Compressing the changelog" VERBATIM)
+add_custom_target(skimra_docs ALL DEPENDS ${skimra_gzipped_man_pages} ${skimra_doc_dir}/changelog.gz)
+install(FILES ${skimra_gzipped_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${skimra_doc_dir}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # --- Debian package ----------------------------------------------------------
 set(SKIMRA_PACKAGE_MAINTAINER "Skimra developers <dev@skimra.example>"
   CACHE STRING "Maintainer field of the Debian package")

@@ -30,6 +30,7 @@ void about_show(GtkWidget* window)
         gtk_about_dialog_set_logo(GTK_ABOUT_DIALOG(dialog), logo.get());
     gtk_about_dialog_set_program_name(GTK_ABOUT_DIALOG(dialog), "Skimra");
     gtk_about_dialog_set_version(GTK_ABOUT_DIALOG(dialog), sk_gui_version);
+    gtk_about_dialog_set_license_type(GTK_ABOUT_DIALOG(dialog), GTK_LICENSE_GPL_3_0);
     gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(window));
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);

@@ -192,6 +192,27 @@ void finish_read(const csv_file& file, gps_track& track, const char** err)
         gps_track_clear(track);
 }
 
+// One logger firmware writes a negative sub-second part as ".-" and 1 to 3
+// digits: "20.-002Z" (also "20.-2Z") is 2 ms before second 20, 19.998 s.
+// seconds..point is the text the number conversion took ("20."): it must be
+// plain digits and the point. Sets *ms to the digits' value; false for any
+// other form.
+bool negative_milliseconds(const char* seconds, const char* point_end, uint32_t* ms)
+{
+    for (const char* q = seconds; q < point_end - 1; ++q) {
+        if (*q < '0' || *q > '9')
+            return false;
+    }
+    const char* digits = point_end + 1;
+    size_t n = std::strspn(digits, "0123456789");
+    if (point_end - 1 == seconds || n < 1 || n > 3 || digits[n] != 'Z')
+        return false;
+    *ms = 0;
+    for (size_t i = 0; i < n; ++i)
+        *ms = *ms * 10 + static_cast<uint32_t>(digits[i] - '0');
+    return true;
+}
+
 } // namespace
 
 bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
@@ -207,6 +228,12 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
         p = end + 1;
     }
     double seconds = csv_parse_double(p, &end);
+    uint32_t before_second = 0; // ms to take off the whole second (".-002Z")
+    if (end != p && *end == '-' && end[-1] == '.') {
+        if (!negative_milliseconds(p, end, &before_second))
+            return false;
+        end += 1 + std::strspn(end + 1, "0123456789");
+    }
     if (end == p || *end != 'Z')
         return false;
     // Milliseconds of the minute, truncated toward zero and kept as unsigned
@@ -262,7 +289,7 @@ bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms)
     // milliseconds holds it is no time either.
     if (seconds_since_epoch > INT64_MAX / 1000 - 1 || seconds_since_epoch < INT64_MIN / 1000 + 1)
         return false;
-    *ms = seconds_since_epoch * 1000 + static_cast<int64_t>(m % 1000);
+    *ms = seconds_since_epoch * 1000 + static_cast<int64_t>(m % 1000) - before_second;
     return true;
 }
 
@@ -297,6 +324,13 @@ void track_read_csv(const char* path, gps_track& track, const char** err)
 
 void track_read_gnss(const char* path, gps_track& track, const char** err)
 {
+    bool column_line_seen = false;
+    track_read_gnss(path, track, column_line_seen, err);
+}
+
+void track_read_gnss(const char* path, gps_track& track, bool& column_line_seen, const char** err)
+{
+    column_line_seen = false;
     *err = nullptr;
     csv_file file;
     if (!csv_open(path, file, err)) {
@@ -313,6 +347,7 @@ void track_read_gnss(const char* path, gps_track& track, const char** err)
             *err = errmsg("missing $ prefix");
         } else if (handlers.empty()) {
             if (std::strncmp(file.line, "$COL,GNSS,", 10) == 0) {
+                column_line_seen = true;
                 file.line += 10;
                 if (!csv_parse_header(file, handlers))
                     *err = errmsg("invalid field names");

@@ -20,6 +20,10 @@ void track_read_csv(const char* path, gps_track& track, const char** err);
 // message and the track is left empty.
 void track_read_gnss(const char* path, gps_track& track, const char** err);
 
+// As above; column_line_seen tells whether the file's "$COL,GNSS," column
+// line was read (also when the read failed after it).
+void track_read_gnss(const char* path, gps_track& track, bool& column_line_seen, const char** err);
+
 // Converts seconds of the logger's calendar reading to seconds since the
 // epoch as platform_mktime() would for the same fields with tm_isdst = -1,
 // calling it once per distinct minute. One cache per read.
@@ -30,6 +34,8 @@ struct logger_minute_cache {
 };
 
 // Parses a logger time field ("2019-07-14T16:02:31.400Z", anything after the
-// Z ignored) into ms (the UTC reading taken as local time). False when the
-// field has another form.
+// Z ignored) into ms (the UTC reading taken as local time). A negative
+// sub-second part, ".-" and 1 to 3 digits of milliseconds ("20.-002Z"), is
+// that many ms before the whole second. False when the field has another
+// form.
 bool csv_parse_time(const char* text, logger_minute_cache& cache, int64_t* ms);

@@ -65,12 +65,24 @@ bool csv_next_line(csv_file& file)
     file.line = file.scan;
     bool seen_lf = false;
     bool seen_cr = false;
+    // A second CR right after a lone CR, kept until the next byte tells: CR
+    // CR LF (a file saved again by some Windows tools) is one line end, CR CR
+    // anything else is a line end and the start of an empty line.
+    bool pending_cr = false;
     for (;;) {
         if (file.scan == file.block_end) {
+            if (pending_cr && static_cast<size_t>(file.scan - file.line) == csv_block_size) {
+                --file.scan; // no room to look further: the CR starts the next line
+                break;
+            }
             bool full = false;
             if (csv_refill(file, full) == 0) {
                 if (full)
                     return false;
+                if (pending_cr) {
+                    --file.scan; // the CR ends the file's last, empty line
+                    break;
+                }
                 // End of file: a last line without line end still counts.
                 *file.scan = '\0';
                 file.line_ended = seen_lf || seen_cr;
@@ -87,16 +99,28 @@ bool csv_next_line(csv_file& file)
                 continue;
         }
         char c = *p;
-        if (c == '\n') {
+        if (pending_cr) {
+            if (c != '\n') {
+                file.scan = p - 1;
+                break;
+            }
+            p[-1] = '\0';
+            *p = '\0';
+            seen_lf = true;
+            pending_cr = false;
+        } else if (c == '\n') {
             if (seen_lf)
                 break;
             seen_lf = true;
             *p = '\0';
         } else if (c == '\r') {
-            if (seen_cr)
+            if (seen_cr && seen_lf)
                 break;
+            if (seen_cr)
+                pending_cr = true;
+            else
+                *p = '\0';
             seen_cr = true;
-            *p = '\0';
         } else {
             break;
         }

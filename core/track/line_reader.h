@@ -29,8 +29,8 @@ bool csv_open(const char* path, csv_file& file, const char** err);
 uint64_t csv_file_size(csv_file& file);
 
 // Makes the next line available at file.line, its line-end bytes turned into
-// zero bytes. CR, LF, CR LF and LF CR each end one line; a repeated CR or LF
-// starts a new, empty line. False at the end of the file or when a line does
+// zero bytes. CR, LF, CR LF, LF CR and CR CR LF each end one line; a
+// repeated CR or LF otherwise starts a new, empty line. False at the end of the file or when a line does
 // not fit into the block (overflow is set then).
 bool csv_next_line(csv_file& file);
 

@@ -11,13 +11,19 @@
 namespace {
 
 // The text dialects in their order: record dialect, then field-name
-// dialect. The message of the last reader stays.
+// dialect. The message of the last reader stays, except for a file whose
+// "$COL,GNSS," column line was read: that is a record-dialect file, and what
+// went wrong in it is the record reader's to say (the field-name reader would
+// blame the field names of its first line).
 bool read_text_track(const char* path, gps_track& track, const char** err)
 {
     *err = nullptr;
-    track_read_gnss(path, track, err);
+    bool column_line_seen = false;
+    track_read_gnss(path, track, column_line_seen, err);
     if (!*err)
         return true;
+    if (column_line_seen)
+        return false;
     *err = nullptr;
     gps_track_clear(track);
     track_read_csv(path, track, err);

@@ -1,5 +1,7 @@
 // Loading a gate or swoop file whatever its format: binary track container
-// first, then the record dialect, then the field-name dialect.
+// first, then the record dialect, then the field-name dialect. A file whose
+// "$COL,GNSS," column line was read is record dialect: when its read fails,
+// the record reader's message is the load's.
 //
 // Samples whose position or velocity is not a finite number ("nan", "inf" or
 // "1e999" in a text file, such bit patterns in a container) cannot be placed

@@ -46,6 +46,42 @@ TEST(command_line, version_wins_over_everything_after_it)
     EXPECT_EQ(r.status, 0);
 }
 
+TEST(command_line, long_help_and_version)
+{
+    const std::string cli = test_support::cli_path();
+    const std::string beyond = "      --help    Display this usage and exit\n"
+                               "      --version Display tool version and exit\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        { { "--help" }, usage(cli) + beyond },
+        { { "-dm", "--help", "-x" }, usage(cli) + beyond },
+        { { "--version" }, version_line },
+        { { "-t", "2", "--version", "a", "b" }, version_line },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        auto r = run_program(cli, c.args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+    }
+    // Only where an option word may stand: as -g's argument it is a file
+    // name, after the swoop file a second file; other long words stay unknown.
+    test_support::temp_dir dir;
+    auto r = run_program(cli, { "-g", "--help" }, dir.path());
+    EXPECT_EQ(r.out, "ERROR: filename does not have 3 character extension\n");
+    EXPECT_EQ(r.status, 1);
+    r = run_program(cli, { "swoop.csv", "--help" }, dir.path());
+    EXPECT_EQ(r.out, "Too many command line parameters\n");
+    EXPECT_EQ(r.status, 1);
+    r = run_program(cli, { "--helpx" });
+    EXPECT_EQ(r.err, cli + ": unknown option -- -\n");
+    EXPECT_EQ(r.out, usage(cli));
+    EXPECT_EQ(r.status, 1);
+}
+
 TEST(command_line, options_without_files_do_nothing)
 {
     test_support::temp_dir dir;

@@ -339,6 +339,7 @@ TEST(shell, quit_and_about_actions)
             if (about) {
                 EXPECT_STREQ(gtk_about_dialog_get_program_name(about), "Skimra");
                 EXPECT_STREQ(gtk_about_dialog_get_version(about), "version 2.23 (August 2, 2026)");
+                EXPECT_EQ(gtk_about_dialog_get_license_type(about), GTK_LICENSE_GPL_3_0); // or later
                 GdkPixbuf* logo = gtk_about_dialog_get_logo(about);
                 EXPECT_TRUE(logo && gdk_pixbuf_get_width(logo) == 256);
                 EXPECT_EQ(gtk_about_dialog_get_comments(about), nullptr);

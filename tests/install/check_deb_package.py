@@ -7,7 +7,8 @@ puts in place, with the usual owners and modes.
   check_deb_package.py --cpack CPACK --cmake CMAKE --build BUILD_DIR
       --work DIR --version X.Y [--gui]
 
-Everything is written below DIR, which is emptied first."""
+Everything is written below DIR, which is emptied first; the package stays
+in DIR/packages for the lintian check."""
 import argparse
 import glob
 import os
@@ -101,9 +102,11 @@ def main():
 
     entries = contents(deb)
     prefix = "usr"
-    expected = {f"{prefix}/bin/skimra-cli"}
+    expected = {f"{prefix}/bin/skimra-cli", f"{prefix}/bin/skimra-logbook",
+                f"{prefix}/share/man/man1/skimra-cli.1.gz", f"{prefix}/share/man/man1/skimra-logbook.1.gz",
+                f"{prefix}/share/doc/skimra/copyright", f"{prefix}/share/doc/skimra/changelog.gz"}
     if args.gui:
-        expected |= {f"{prefix}/bin/sk-gui",
+        expected |= {f"{prefix}/bin/sk-gui", f"{prefix}/share/man/man1/sk-gui.1.gz",
                      f"{prefix}/share/applications/com.skimra.desktop",
                      f"{prefix}/share/metainfo/com.skimra.metainfo.xml",
                      f"{prefix}/share/icons/hicolor/32x32/apps/com.skimra.png",

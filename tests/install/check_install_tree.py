@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """Installs the build into a fresh prefix with `cmake --install` and checks
-what lands there: the programs, and with sk-gui its desktop entry, metainfo
-and icons, which must agree with each other and with the programs installed.
+what lands there: the programs with their manual pages, the licence terms
+and the changelog, and with sk-gui its desktop entry, metainfo and icons,
+which must agree with each other and with the programs installed.
 
-  check_install_tree.py --cmake CMAKE --build BUILD_DIR --prefix PREFIX
-      --bindir bin --datadir share --version X.Y [--gui]
+  check_install_tree.py --cmake CMAKE --build BUILD_DIR --source SOURCE_DIR
+      --prefix PREFIX --bindir bin --datadir share --mandir share/man
+      --docdir share/doc/skimra --version X.Y [--gui]
 
 PREFIX is emptied first and left behind for a look (and for the AppStream
 check of the installed tree)."""
 import argparse
 import configparser
+import gzip
 import os
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -84,6 +88,43 @@ def check_metainfo(path, bindir, desktop_name, version):
     check(releases[:1] == [version], f"newest release in the metainfo is the project's version {version} (found {releases[:1]})")
 
 
+def gunzipped(path):
+    """The content of a gzip file written with gzip -9n (no name, no time in
+    the header, so that the package's bytes depend on the sources only), or
+    None for any other file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:3] != b"\x1f\x8b\x08" or data[3] & 0x08 or data[4:8] != b"\0\0\0\0":
+        return None
+    return gzip.decompress(data)
+
+
+def check_docs(args, programs):
+    mandir = os.path.join(args.prefix, args.mandir, "man1")
+    for program in programs:
+        page = os.path.join(mandir, program + ".1.gz")
+        if check(os.path.isfile(page), f"manual page {page} installed"):
+            with open(os.path.join(args.source, "man", program + ".1"), "rb") as f:
+                check(gunzipped(page) == f.read(), f"{page} is man/{program}.1, gzipped without name or time")
+    docdir = os.path.join(args.prefix, args.docdir)
+    copyright_file = os.path.join(docdir, "copyright")
+    if check(os.path.isfile(copyright_file), f"{copyright_file} installed"):
+        with open(copyright_file, encoding="utf-8") as f:
+            text = f.read()
+        check(text.startswith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"),
+              "copyright is machine-readable, format 1.0")
+        check(re.search(r"^License: GPL-3\+$", text, re.M) is not None, "copyright: GPL-3+")
+    changelog = os.path.join(docdir, "changelog.gz")
+    if check(os.path.isfile(changelog), f"{changelog} installed"):
+        text = (gunzipped(changelog) or b"").decode("utf-8")
+        lines = text.splitlines()
+        check(lines[:1] == [f"skimra ({args.version}) unstable; urgency=medium"],
+              f"changelog begins with version {args.version} (found {lines[:1]})")
+        trailer = r" -- Skimra developers <dev@skimra\.example>  \w{3}, \d\d \w{3} \d{4} \d\d:\d\d:\d\d [+-]\d{4}"
+        check(any(re.fullmatch(trailer, line) for line in lines), "changelog entry signed with an RFC 5322 date")
+        check(all(len(line) <= 80 for line in lines), "changelog lines within 80 characters")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cmake", required=True)
@@ -91,6 +132,9 @@ def main():
     ap.add_argument("--prefix", required=True)
     ap.add_argument("--bindir", default="bin")
     ap.add_argument("--datadir", default="share")
+    ap.add_argument("--mandir", default="share/man")
+    ap.add_argument("--docdir", default="share/doc/skimra")
+    ap.add_argument("--source", required=True)
     ap.add_argument("--version", required=True)
     ap.add_argument("--gui", action="store_true")
     args = ap.parse_args()
@@ -114,6 +158,7 @@ def main():
         if check(os.path.isfile(metainfo), f"metainfo {metainfo} installed"):
             check_metainfo(metainfo, bindir, os.path.basename(desktop), args.version)
 
+    check_docs(args, ["skimra-cli", "skimra-logbook"] + (["sk-gui"] if args.gui else []))
     return verdict()
 
 

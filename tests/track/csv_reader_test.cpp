@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "core/track/line_reader.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -111,7 +112,7 @@ TEST(csv_reader, line_ends_read_alike_and_blank_lines_are_skipped)
     read_result lf = read_text(field_file({ row_a, "", row_b }, "\n"));
     ASSERT_EQ(lf.err, "");
     ASSERT_EQ(lf.track.count, 2u);
-    for (const char* end : { "\r\n", "\r", "\n\r" }) {
+    for (const char* end : { "\r\n", "\r", "\n\r", "\r\r\n" }) {
         SCOPED_TRACE(testing::PrintToString(std::string(end)));
         for (bool record : { false, true }) {
             std::string content = record
@@ -126,6 +127,32 @@ TEST(csv_reader, line_ends_read_alike_and_blank_lines_are_skipped)
             expect_same_raw(r.track.gps_points[1], lf.track.gps_points[1]);
         }
     }
+}
+
+// CR CR LF is one line end (also where a block of the file ends inside it);
+// CR CR without LF still ends a line and an empty one after it.
+TEST(csv_reader, cr_cr_lf_is_one_line_end)
+{
+    std::string pad_header = std::string(header) + ",pad";
+    for (size_t split : { 1, 2, 3 }) {
+        SCOPED_TRACE(split);
+        std::string start = pad_header + "\r\r\n" + units + "\r\r\n";
+        std::string row = std::string(row_a) + ",";
+        row += std::string(csv_block_size - start.size() - row.size() - split, 'x');
+        read_result r = read_text(start + row + "\r\r\n" + row_b + ",x\r\r\n");
+        ASSERT_EQ(r.err, "");
+        ASSERT_EQ(r.track.count, 2u);
+        EXPECT_EQ(r.track.gps_points[1].time, row_a_time + 200);
+    }
+    read_result cut = read_text(field_file({ row_a }, "\r\r\n") + row_b + "\r\r");
+    ASSERT_EQ(cut.err, "");
+    EXPECT_EQ(cut.track.count, 2u);
+    read_result lone
+        = read_text(std::string("$COL,GNSS,") + header + "\r\r$GNSS," + row_a + "\r\r\r\n", true);
+    ASSERT_EQ(lone.err, "");
+    EXPECT_EQ(lone.track.count, 1u);
+    // The empty line after CR CR is the units line; the real one is a row.
+    EXPECT_EQ(read_text(field_file({ row_a }, "\r\r")).err, "invalid time field");
 }
 
 TEST(csv_reader, complete_last_line_without_line_end_is_read)
@@ -277,9 +304,26 @@ TEST(csv_reader, time_field_forms)
     EXPECT_EQ(
         time_of("2019-07-14T16:02:91.5Z"), std::to_string(row_a_time + 60100)); // carried by the conversion
     EXPECT_EQ(time_of("2019-7-14T16:2:31.400Z"), std::to_string(row_a_time));
+    // A negative sub-second part: that many milliseconds before the whole second.
+    const struct {
+        const char* text;
+        int64_t ms_from_row_a;
+    } negative[] = {
+        { "2019-07-14T16:02:31.-002Z", -400 - 2 }, { "2019-07-14T16:02:31.-02Z", -400 - 2 },
+        { "2019-07-14T16:02:31.-2Z", -400 - 2 }, { "2019-07-14T16:02:31.-400Zanything", -400 - 400 },
+        { "2019-07-14T16:02:31.-999Z", -400 - 999 }, { "2019-07-14T16:02:31.-000Z", -400 },
+        { "2019-07-14T16:02:00.-002Z", -31400 - 2 }, // the minute before
+    };
+    for (const auto& n : negative)
+        EXPECT_EQ(time_of(n.text), std::to_string(row_a_time + n.ms_from_row_a)) << n.text;
     for (const char* bad : { "2019-07-14T16:02:31.4", "2019-07-14 16:02:31.4Z", "2019/07/14T16:02:31Z", "",
              "2019-07-14T16:02:.Z", "2019-07-14T16:02:Z", "T16:02:31Z", "-07-14T16:02:31Z",
-             "2019-07-14T16:02:infZ", "2019-07-14T16:02:1e300Z", "2019-07-14T16:02:31.4 Z" }) {
+             "2019-07-14T16:02:infZ", "2019-07-14T16:02:1e300Z", "2019-07-14T16:02:31.4 Z",
+             "2019-07-14T16:02:31.-0002Z", "2019-07-14T16:02:31.-Z", "2019-07-14T16:02:31.-2",
+             "2019-07-14T16:02:31-002Z", "2019-07-14T16:02:31.5-002Z", "2019-07-14T16:02:31.--2Z",
+             "2019-07-14T16:02:31.-+2Z", "2019-07-14T16:02:31.- 2Z", "2019-07-14T16:02:31.-2 Z",
+             "2019-07-14T16:02: 31.-002Z", "2019-07-14T16:02:+31.-002Z", "2019-07-14T16:02:.-002Z",
+             "2019-07-14T16:02:1e1.-002Z", "2019-07-14T16:02:31.-2.5Z" }) {
         EXPECT_EQ(time_of(bad), "invalid time field") << bad;
     }
 }

@@ -1,6 +1,7 @@
 // Files as they come off real loggers and other tools, through the loaders:
 // the reproducers in tests/data/quirks/ are named after what they exercise.
 #include <cmath>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,9 @@ TEST(track_quirks, files_that_do_not_load_give_the_field_name_reader_message)
         { "empty-file.csv", "missing field names" },
         { "binary-not-a-container.png", "invalid field names" },
         { "only-non-numbers.csv", "no GPS points found" },
+        // Another logger's columns, and a course file given as a track.
+        { "other-logger-speed-columns.csv", "invalid field names" },
+        { "../gate/written_gate.txt", "invalid field names" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -90,6 +94,59 @@ TEST(track_quirks, files_that_do_not_load_give_the_field_name_reader_message)
         EXPECT_EQ(r.track.count, 0u);
         EXPECT_TRUE(r.track.gps_points.empty());
         EXPECT_EQ(gate_load_message(quirk(c.file)), c.message);
+    }
+}
+
+// Once its "$COL,GNSS," line was read the file is plainly record dialect:
+// the record reader's message tells the pilot what is wrong in it.
+TEST(track_quirks, record_dialect_files_broken_after_their_column_line_give_the_record_reader_message)
+{
+    struct {
+        const char* file;
+        const char* message;
+    } cases[] = {
+        { "record-dialect-time-unreadable.gnss", "invalid time field" },
+        { "record-dialect-row-without-dollar.gnss", "missing $ prefix" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        swoop_load r = load_swoop(quirk(c.file));
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_TRUE(r.track.gps_points.empty());
+        EXPECT_EQ(gate_load_message(quirk(c.file)), c.message);
+    }
+}
+
+// One firmware writes a negative sub-second part as "20.-002Z" (also
+// "20.-02Z", "20.-2Z"): 2 ms before second 20.
+TEST(track_quirks, negative_milliseconds_count_back_from_the_whole_second)
+{
+    test_support::scoped_tz tz("UTC");
+    const int64_t second_20 = 1772758160000; // 2026-03-06T00:49:20Z
+    swoop_load r = load_swoop(quirk("negative-milliseconds.gnss"));
+    ASSERT_EQ(r.err, "");
+    ASSERT_EQ(r.track.count, 5u);
+    const int64_t expected[]
+        = { second_20 - 200, second_20 - 2, second_20 - 2, second_20 - 2, second_20 + 200 };
+    for (size_t i = 0; i < std::size(expected); ++i)
+        EXPECT_EQ(r.track.gps_points[i].time, expected[i]) << "row " << i;
+    EXPECT_EQ(r.track.gps_points[1].numsv, 11);
+    EXPECT_EQ(gate_load_message(quirk("negative-milliseconds.gnss")), "");
+}
+
+// A file saved again by some Windows tools ends every line with CR CR LF;
+// both dialects read it as the plain file.
+TEST(track_quirks, cr_cr_lf_line_ends_are_one_line_end)
+{
+    for (const char* file : { "cr-cr-lf-line-ends.csv", "cr-cr-lf-line-ends.gnss" }) {
+        SCOPED_TRACE(file);
+        swoop_load r = load_swoop(quirk(file));
+        ASSERT_EQ(r.err, "");
+        ASSERT_EQ(r.track.count, 3u);
+        EXPECT_EQ(r.track.gps_points[0].pos_wgs84[0], 51.9564078);
+        EXPECT_EQ(r.track.gps_points[2].numsv, 12);
+        EXPECT_EQ(r.track.gps_points[2].time - r.track.gps_points[0].time, 400);
+        EXPECT_EQ(gate_load_message(quirk(file)), "");
     }
 }
 
