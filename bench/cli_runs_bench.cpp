@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's two runs, in-process, on simulated files: the swoop run
 // (read, analyse, report, both KML writes, PDF) on a 30-minute 5 Hz jump log
 // and the gate run (survey, geometry file, matrix.txt, KML) on a gate walk.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading speed of both logger dialects on a day of logging: 200,000 rows of
 // the 14 columns the logger writes (about 22 MB per file).
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook's subcommands, in-process, on a season of 1,000 simulated
 // swoop files (made once per benchmark run in a scratch folder): the first
 // add against a surveyed gate, an add with nothing changed, list, best and

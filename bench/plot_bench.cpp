@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rendering the plot pages of the desktop program: the player redraws every
 // visible plot on each 100 ms tick, so a full page has to render well within
 // a screen frame (target: under 16 ms for the 3 x 3 page).

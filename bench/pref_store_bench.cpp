@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the preference store: reading one value from a settings file of
 // the desktop program's nine keys (target: at most 100 µs) and writing one
 // (lock, read, write the new file, rename; target: at most 5 ms on a local

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-cli: survey a gate walk and analyse a swoop from GPS logger files.
 #include <clocale>
 

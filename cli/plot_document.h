@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-page PDF of the eight plots of a swoop.
 #pragma once
 

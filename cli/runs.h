@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two runs of skimra-cli: the gate survey and the swoop analysis.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation of the programs and their desktop integration, and the
 # Debian package (cpack -G DEB).
 #

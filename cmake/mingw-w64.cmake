@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (posix threads
 # flavour, package g++-mingw-w64-x86-64-posix). Programs built with it run
 # under wine; see scripts/test-windows.

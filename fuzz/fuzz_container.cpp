@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The swoop and gate container readers on arbitrary bytes. What reads is
 // written again and must read back with the same fields, bit for bit.
 #include <cstring>

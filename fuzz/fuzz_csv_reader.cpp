@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The field-name dialect reader on arbitrary bytes.
 #include "core/track/csv_reader.h"
 #include "fuzz/harness_support.h"

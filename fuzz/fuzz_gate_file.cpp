@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gate geometry file reader, mapping lines included. The input is
 // "matrix.txt" in the working directory, so a mapping to "matrix.txt" (or a
 // chain through "other.txt", which is written with the same bytes) exercises

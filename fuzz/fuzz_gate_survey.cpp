@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gate survey on a fuzzed gate file (a walk in either dialect, or a
 // stored gate in a container): gate_open, then what the gate run writes:
 // the geometry file (read back), the container (read back) and the KML.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole swoop analysis on a fuzzed track: load; analyse in the frame of the
 // examples' course (gate type 0, with its speed-course angle), then without a
 // gate (type 2), then in a given matrix (type 1); after each, the report in

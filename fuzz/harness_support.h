@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz inputs reach the readers through a real file, as a user's would.
 //
 // Each harness process works in a scratch folder of its own

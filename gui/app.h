@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object of sk-gui: one main window per process; a second
 // launch hands its files to the running one over the session bus.
 #pragma once

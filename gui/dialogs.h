@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs of sk-gui: the error dialog every message goes through and the
 // About dialog.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files entering sk-gui besides the command line: the gate and swoop
 // choosers of the File menu, closing from the File menu, and files dropped
 // on the window. Each asks the model's list and gate commands.

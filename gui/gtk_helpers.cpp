@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "gui/gtk_helpers.h"
 
 #include "core/platform/glib_handles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers every part of the window uses on its widgets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sk-gui: the desktop program. Open a gate and any number of swoops, compare
 // them, read their reports, browse and play back their plots.
 #include "gui/app.h"

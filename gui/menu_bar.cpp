@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "gui/menu_bar.h"
 
 #include "gui/dialogs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's menu bar: File, View and Help, with mnemonics and
 // accelerators. The View menu's items show and change the model's layout
 // and time scale; the File menu's items are handed to the file choosers by

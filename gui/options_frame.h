@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "options" frame ("metric units" and "draw pond"), and the stored
 // settings applied to a new window's model.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player below the notebook: a play button and a time slider over the
 // selected swoop, from its top of the turn to its stop, in milliseconds
 // relative to its entry-gate crossing (or its top of the turn), with marks at

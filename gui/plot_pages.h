@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The right side of the window: the notebook with the "metrics" page (the
 // selected swoop's report) and the plot pages, the window's eight plots with
 // the grey overlays of compared swoops and the player's markers, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's resource bundle, compiled from resources/skimra.gresource.xml:
 // "/sk-256.png" (window icon, About logo) and "/sk-32.png". It is registered
 // while the program runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings sk-gui keeps between runs: one table of every key with its
 // type, default and meaning, and the typed reads and writes on the
 // preference store that every part uses. Nothing is cached: each call goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The left column of the window: the open gate and the list of open swoops,
 // one row per swoop owning its record, with a tick box to compare it and a
 // close button. This part analyses the swoops: each against the window's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window of sk-gui: its context record, which holds the window's
 // model and its parts, its construction and layout, and the key handlers
 // that span the swoop list and the plot notebook. The window is where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state the parts of a main window share, and how they hear of its
 // changes: the open gate and its pond copy, the open swoops in list order,
 // the selection, the compared swoops, the options and the player's time.

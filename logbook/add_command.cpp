@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook add: analyse swoop files against one course and record them.
 //
 // A file is skipped without being read when its size and modification stamp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of skimra-logbook: global options, subcommands, help.
 //
 //   skimra-logbook [--db PATH] SUBCOMMAND [OPTIONS] [ARGUMENTS]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subcommands of skimra-logbook. Each opens the logbook itself, prints
 // its output (stdout) and messages (stderr, "skimra-logbook: ...") and
 // returns the program's exit status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Display units and aligned tables.
 
 #include "logbook/display.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the logbook shows its numbers: feet and mph or metres and km/h, with
 // the report's conversions, and plain aligned text tables.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook export --csv: every row for a spreadsheet, in RFC 4180 form
 // (CR LF line ends; a field with a comma, quote, CR or LF is quoted, its
 // quotes doubled). Numbers are SI and written in the shortest form that reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking the folders an add names and hashing the files found.
 
 #include "logbook/file_scan.h"

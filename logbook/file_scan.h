@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the swoop files an add names, and what identifies a file's
 // content: size, modification stamp and SHA-256.
 #pragma once

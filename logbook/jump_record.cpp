@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results of an analysed swoop as the logbook stores them, and the UTC
 // time of a jump.
 

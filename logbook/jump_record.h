@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One jump of the logbook: the swoop file it came from, the course it was
 // judged on and the results of the analysis in SI units, as one row of the
 // database holds them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing rows of the jumps table. Every value goes through a
 // bound parameter; only column names from result_fields are put into the SQL.
 

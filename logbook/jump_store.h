@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The jumps table: looking a file up, writing its row, reading rows back.
 #pragma once
 

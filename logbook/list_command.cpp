@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook list and best: the season as a table, and its best results.
 
 #include <cstdio>

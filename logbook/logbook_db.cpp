@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening, checking and migrating the logbook database.
 
 #include "logbook/logbook_db.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logbook database: one SQLite file per pilot. Opening checks that the
 // file is a logbook this program can read before anything writes to it, and
 // brings an older schema forward; writers use write-ahead logging, a busy

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook: a pilot's season of swoops in a database, with bests,
 // trends and a progression PDF.
 #include <clocale>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook plot: the progression document, drawn with the plot renderer.
 
 #include "logbook/progression_plot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progression document: how entry-gate speed, max horizontal speed,
 // degrees of rotation and rollout height develop over a season, each against
 // days since the logbook's first jump, with a trailing mean.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's speed, on its real window under an X server (run it
 // as `scripts/with-display --dbus -- build/bench/skimra_gui_bench`):
 //   - building, showing and destroying the main window (target 100 ms);

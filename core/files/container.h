@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary track container (extension skm): a 26-byte file header, one
 // 16-byte section table entry and one section, either a swoop track (the raw
 // fields of its samples) or a gate (matrix, theta and pond). Every integer is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The coordinate dump: every sample in the local frame with its derived
 // quantities, as a fixed-width table in "coord.txt" in the working directory.
 // Always feet and mph, whatever units the report uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KML 2.2 export of a flight path, with an optional entry-gate line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The surveyed course: a gate walk turned into the local frame of the course,
 // the speed-carve angle and the pond outline.
 //

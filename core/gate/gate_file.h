@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gate geometry file: a hand-editable text holding the frame matrix, the
 // speed-carve angle and the pond outline of a surveyed course, plus mapping
 // lines that send particular swoops to another geometry file or to no gate.

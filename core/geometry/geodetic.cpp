@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WGS84 geodetic, ECEF and the local course frame.
 //
 // Trigonometric functions are evaluated afresh for every sample; the order

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WGS84, ECEF and the local course frame.
 #pragma once
 

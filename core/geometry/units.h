@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Display units. Records hold metres and m/s; the analysis states its
 // thresholds in feet and mph and the report and plots show either system.
 #pragma once

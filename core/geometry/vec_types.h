@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small value types shared by the whole core: 3-vectors, 2-D points,
 // segments and the 4 x 4 frame matrix.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 3-vectors, 2-D points, segments, the frame matrix and the Gaussian solver.
 //
 // The arithmetic is written out in the order the results depend on: the

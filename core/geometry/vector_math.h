@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 3-vectors, 2-D points and segments, the frame matrix with its inverse and a
 // Gaussian solver. Plain arithmetic: nothing here allocates or fails.
 // Where a 3-vector is passed to a 2-D operation, only x and y are read.

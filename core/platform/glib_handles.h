@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owning handles for GLib's objects: texts and string arrays from g_malloc,
 // errors, key files, timers, GObject references and event-source ids, each
 // released by its own function.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The few operating-system services the core needs, in one place: every
 // difference between Windows and the other systems lives in this folder.
 // Windows builds use _mktime64, _localtime64, _chdir and the 64-bit stream

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's preference store: named text values, one store per
 // user, read and written by several running copies of the program.
 //

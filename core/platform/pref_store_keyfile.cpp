@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preference store on a GLib key file: <user config folder>/skimra/settings.ini,
 // group [settings], one key per value.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preference store in the Windows registry: one REG_SZ value per setting
 // under HKEY_CURRENT_USER\Software\Skimra, the key created on the first write.
 // A value is written with its terminating zero byte (stored size = length + 1);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owning handles for the drawing libraries' objects: cairo surfaces and
 // contexts and pango font descriptions, each released by its own function.
 // GObjects such as pango layouts use gobject_ptr.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the plot catalogue's constructors, series builders and player marks
 // share: display units, sample spans, series construction and, per plot, the
 // mapping of a sample to a point of that plot. Internal to core/plot.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot model: plots, their series and the grid step.
 #include "core/plot/plot.h"
 

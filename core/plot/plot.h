@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One x-y chart and its renderer.
 //
 // A plot holds three texts, a few axis options and a singly linked list of

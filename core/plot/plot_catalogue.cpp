@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight standard plots of a swoop: titles, axes and the series of each,
 // the course marks of the overhead view and the point marks of the
 // swoop-speed plot.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight standard plots of an analysed swoop, the series another swoop
 // contributes to each as an overlay, and the player marks.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player marks: a star on each plot where the player's sample lies.
 #include "core/plot/catalogue_support.h"
 #include "core/plot/plot_catalogue.h"

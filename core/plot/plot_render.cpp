@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a plot with cairo and pango into one cell of a surface.
 //
 // Everything is sized from the cell's height. On image and window surfaces

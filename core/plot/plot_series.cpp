@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The red series each of the eight plots draws for a swoop, and the series
 // builders that hand it to another swoop's plot as an overlay.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight plots of a swoop as one set: their index order, the operations
 // of each plot, and the cells they take on pages of one, four or nine plots.
 //

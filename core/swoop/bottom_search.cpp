@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "core/swoop/bottom_search.h"
 
 #include "core/geometry/units.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bottom of a swoop, found in raw GPS terms (altitude and down speed of
 // the logger), shared by the phase detection and the frame built from the
 // swoop itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gate crossings: the entry gate (the line x = 0 of the local frame, 30 m
 // wide), the exit gate of the curved speed course, and the turn total.
 

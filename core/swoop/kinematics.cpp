@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-sample kinematics of a swoop in its local frame: acceleration, dive
 // angle, heading, turn angle with the steep-dive repair, turn rate.
 #include <cmath>

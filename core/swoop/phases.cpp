@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Phase detection: plane exit, pattern entry, top of turn, stop, rollout and
 // the bottom of the swoop; the peak speeds; and the frame built from the swoop
 // itself when no gate is known.

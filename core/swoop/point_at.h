@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interpolated sample at a time after the top of the turn, for the
 // player's markers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results report: the plain-text summary of an analysed swoop's results,
 // in feet and mph or in metres and km/h.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results record of an analysed swoop.
 
 #include "core/swoop/results.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results of a swoop's analysis as plain numbers: what the report
 // prints, the logbook stores and the desktop app shows, computed once from
 // the record after an analysis. Every value is in SI units (metres, m/s,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The swoop record: loading, release, and the analysis entry that chooses
 // the frame and runs the stages in order (twice when the frame must turn).
 #include "core/swoop/swoop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One analysed swoop: the track, the frame it is judged in and every result.
 #pragma once
 

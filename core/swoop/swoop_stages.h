@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stages of the swoop analysis, called in order by swoop_analyse.
 // Each stage is a plain function on the record; a stage that fails sets *err.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Touchdown estimate: from the pilot's time aloft after the entry gate, or
 // from where the track ends after the stop.
 

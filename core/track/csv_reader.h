@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger's comma-separated text tracks, in both dialects:
 //  - field-name dialect: line 1 names the columns, line 2 gives their units,
 //    every further line is one sample;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The core's error convention and its text helpers.
 //
 // Every fallible core operation takes `const char** err` as its last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One track sample and the growing sample array the logger readers fill.
 #pragma once
 

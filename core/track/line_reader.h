@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The block line reader of the logger readers: the file is read in blocks
 // of 32768 bytes and split into lines and comma-separated fields in place,
 // without copying a line or allocating per row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Samples in the ECEF and local course frames, and their speeds there.
 #pragma once
 

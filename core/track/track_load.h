@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a gate or swoop file whatever its format: binary track container
 // first, then the record dialect, then the field-name dialect. A file whose
 // "$COL,GNSS," column line was read is record dialect: when its read fails,

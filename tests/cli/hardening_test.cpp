@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-cli on damaged input: every output it writes stays well-formed.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Black-box tests of skimra-cli's command line: exact output and status.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End-to-end runs of the built skimra-cli in temporary folders, on simulated
 // gate walks and swoops.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """The window of sk-gui as plain data: the accessibility tree a reader
 reported (Node), readers of the window's parts from it (swoop rows, report,
 tabs, gate), and the pixels of a part of the screen. Used through

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Prints the accessibility tree of one running application as JSON.
 
 Run by the harness (skimra_e2e.py) in a child process with a deadline,

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """End-to-end harness: drives the built sk-gui from outside, as a user would.
 
 A test is a Python script run by CTest inside its own X server and D-Bus

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """End-to-end: the swoop list and the report of the selected swoop.
 
 1. Store the copy of the example gate walk as the remembered gate and start

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """End-to-end: the window of a first start, and a second launch handing a
 swoop file over to it.
 

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """End-to-end: the whole program as a pilot uses it, and what it remembers.
 
 First run, with no settings:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The KML document: exact lines, coordinate order, track name, failures.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gate geometry file: writer output byte for byte, round trips, every
 // line kind of the reader and its messages, and the mapping lines.
 #include <gtest/gtest.h>

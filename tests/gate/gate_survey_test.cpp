@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The gate survey step by step: waypoints, levelling, gate centre, theta,
 // pond walk; and gate_open on a stored gate.
 #include <gtest/gtest.h>

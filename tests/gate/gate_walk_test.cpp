@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Simulated gate walks with logger noise, surveyed through their logger
 // files: the frame, theta and pond must match the simulator's truth.
 #include <gtest/gtest.h>

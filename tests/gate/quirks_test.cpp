@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gate walks and geometry files as they come off real cards: first fixes of
 // poor accuracy, rows that are not numbers, files too short to survey, and
 // geometry files holding "nan".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files entering the program: the gate and swoop choosers with their stored
 // folders, closing from the File menu, and files dropped on the window.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Track files for the desktop program's tests: copies of the examples under
 // other names, and a second course two miles from the examples' one with a
 // walk and a swoop of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-process harness of the desktop program's tests: the real window
 // under an X server (Xvfb), driven by real GDK key events, with modal
 // dialogs answered from a main-loop source and the main loop spun until a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry of the desktop program's test process: a private home and XDG
 // folders, the memory GSettings backend, GDK accepting synthesised key
 // events, then GTK and the tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player: the slider's labels, range and marks, playback in real time,
 // a hand move while playing, the end of the range, and every way playback
 // ends leaving no tick behind.

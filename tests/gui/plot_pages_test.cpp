@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot pages: layouts and the page kept in view across them, the sheet,
 // rendering only on allocation, the device scale, overlays and markers, the
 // report, and "view in Google Earth".

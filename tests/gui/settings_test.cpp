@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings: the typed reads of the store, what a window makes of stored
 // values (sane, absurd or foreign), and what changing them in the window
 // stores.

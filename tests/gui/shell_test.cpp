@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application shell: the window, its layout and menus, its size, the
 // keys, the icons and the application's actions.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The swoop list and the gate: opening, the order and selection of rows,
 // duplicates, the "Incompatible gate" dialog and its outcomes, closing rows
 // and the neighbour rule, ticking, the keys over the rows.

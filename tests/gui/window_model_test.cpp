@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window model: one notification per change, told in the order the
 // listeners connected, and the window's parts kept in step through it.
 #include <string>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Validates AppStream metadata with appstreamcli, without network access.
 #   check_appstream.sh APPSTREAMCLI validate METAINFO_FILE
 #   check_appstream.sh APPSTREAMCLI validate-tree PREFIX

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Builds the Debian package from the build tree with cpack and checks its
 control fields (dpkg-deb -f) and contents (dpkg-deb -c): name, version,
 architecture, dependencies, and that it holds exactly what `cmake --install`

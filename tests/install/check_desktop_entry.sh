@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Validates a desktop entry with desktop-file-validate.
 #   check_desktop_entry.sh DESKTOP_FILE_VALIDATE ENTRY
 # Anything it reports fails: errors, and also warnings and hints, on which

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Installs the build into a fresh prefix with `cmake --install` and checks
 what lands there: the programs with their manual pages, the licence terms
 and the changelog, and with sk-gui its desktop entry, metainfo and icons,

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Runs lintian on the Debian package that check_deb_package.py built: no
 error and no warning may be left (information tags are shown and allowed).
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """Renders each manual page of man/ as a reader and lintian do and checks
 what it says:
 

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """What the install and package checks share: the tally of checks, running a
 program, and installing the build into a fresh prefix."""
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook add, list and best end to end: the built program on real
 // swoop files and a real database in a temporary folder.
 #include <gtest/gtest.h>

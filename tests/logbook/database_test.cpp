@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logbook file itself: what a new one holds, and files that are not a
 // logbook this program may write (another program's database, a newer
 // schema, a corrupt logbook, not a database at all), which every subcommand

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The jump's UTC time, recovered from a sample time that the reader made by
 // taking the logger's UTC reading as local time, in zones other than UTC and
 // across their daylight-saving changes.

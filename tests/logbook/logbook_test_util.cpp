@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "tests/logbook/logbook_test_util.h"
 
 #include <sqlite3.h>

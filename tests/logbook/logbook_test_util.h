@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the logbook tests: running the built skimra-logbook on a
 // database in a temporary folder, writing swoop files, and reading the
 // database back with plain SQLite.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the logbook must survive: an add killed part way, two adds at once on
 // overlapping folders, and paths no spreadsheet or shell likes, which the CSV
 // export must carry to Python's csv module unchanged.

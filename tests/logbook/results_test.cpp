@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored results against the results report of the same analysis, and
 // the progression plots built from them.
 #include <gtest/gtest.h>

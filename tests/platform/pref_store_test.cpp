@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The key-file preference store, through its files in a fresh folder per test.
 #include "core/platform/pref_store.h"
 

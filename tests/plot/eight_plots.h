@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight plots of a swoop for the plot tests: built from the core's set,
 // other swoops added as grey overlays, player markers set.
 #pragma once

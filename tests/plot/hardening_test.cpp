@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plots of tracks found by fuzzing: a plot's own grid step over a span
 // millions of times its size.
 #include <cairo-pdf.h>

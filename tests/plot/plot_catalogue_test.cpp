@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot catalogue on hand-made swoop records: titles, labels, options,
 // series, course marks, the heading split and the player marks.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot model: series lists, markers and the grid step.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The renderer: ranges, steps, cells, the area, and what lands on the pixels.
 #include <cairo-pdf.h>
 #include <gtest/gtest.h>

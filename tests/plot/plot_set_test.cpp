@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight-plot set: the order every holder of the plots relies on, the
 // cells of each layout, and the per-plot operations reaching the right plot.
 #include "core/plot/plot_set.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight plots of simulated, analysed swoops: what they show agrees with
 // the simulator's truth, and every plot is written to PNG (one to a page,
 // four to a page, nine to a page with grey overlays and markers, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers for the plot tests: image surfaces that free themselves and
 // pixel reads.
 #pragma once

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 """scripts/add-spdx on a small tree of its own (a copy of the script in a
 temporary folder, no git): what --check lists, what a run adds and where,
 that a second run changes nothing and that data files keep their bytes.

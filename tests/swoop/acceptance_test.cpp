@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis against simulated jumps whose truth is known: 5 Hz logger
 // noise, judged in the true course frame (gate type 0 with the course's
 // matrix) unless a case says otherwise.

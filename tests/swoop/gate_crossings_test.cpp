@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry gate, speed-course exit gate, turn total and touchdown on tracks laid
 // point by point in the local frame (identity matrix: pos_ecef = pos_local).
 #include <cmath>

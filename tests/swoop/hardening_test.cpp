@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis on inputs found by fuzzing (tests/data/quirks/container-*),
 // and the report of values that are not finite numbers.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-sample kinematics and the interpolated player sample, on hand-built
 // tracks in the local frame.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Phase detection on hand-built tracks: plane exit, pattern entry, top of
 // turn, stop, rollout, the bottom search, peak speeds and the frame built
 // from the swoop itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real-world quirks of logger files through the whole analysis: simulated
 // jumps written as the logger writes them, then damaged the way cards,
 // receivers and other tools damage them, loaded with swoop_new and analysed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results report: its 17 lines in both unit systems, the dashes of
 // missing values, the 5-character short fields and the signs.
 #include <cmath>

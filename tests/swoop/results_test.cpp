@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results record an analysis leaves in the swoop: the kind of failure
 // and the gate distance the desktop app reads instead of a message, and the
 // "missing" state of results that the record keeps as 0.

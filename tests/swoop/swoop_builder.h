@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hand-built swoops for the detector tests: samples are laid down by
 // velocity, positions follow by integration, and the kinematics stage fills
 // acceleration and headings. The frame is the identity, so pos_ecef equals

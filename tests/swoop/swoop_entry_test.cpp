@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The swoop record and the analysis entry: loading, gate types and their
 // early returns, the gate location check, the debug dump and the turned
 // second run.

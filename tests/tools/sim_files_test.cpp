@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Simulated logger files read back through the logger reader, and the
 // bundled examples.
 #include <gtest/gtest.h>

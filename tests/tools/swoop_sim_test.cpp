@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated jump: plausible motion, and truth that matches the samples.
 #include <gtest/gtest.h>
 

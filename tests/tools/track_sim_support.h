@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers for the simulator's tests: samples in a local frame.
 #pragma once
 

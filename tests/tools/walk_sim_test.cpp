@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated gate walk: stops, walking, jitter and the truth it reports.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "core/track/error_text.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader converts each distinct minute once and adds the seconds; this
 // must give what one conversion per row gives, also across daylight-saving
 // changes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readers' number conversion must give exactly what std::strtod gives:
 // the same bits and the same end of the number, for any text.
 #include "core/track/number_parse.h"

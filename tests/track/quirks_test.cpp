@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files as they come off real loggers and other tools, through the loaders:
 // the reproducers in tests/data/quirks/ are named after what they exercise.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // track-sim: writes simulated gate walks and swoops as logger files, with
 // their truth beside them (same name, extension json).
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random numbers, smooth profiles, frames and the logger model.
 #include "tools/track_sim/sim_internal.h"
 

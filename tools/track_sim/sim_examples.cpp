@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundled examples: one course, its gate walk and three swoops.
 #include <cstddef>
 #include <iterator>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces shared by the walk and the swoop generators: the random numbers,
 // smooth speed profiles, the course frame and the logger model that turns
 // true motion into samples.

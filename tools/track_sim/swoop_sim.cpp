@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole jumps: ground, climb, exit, freefall, opening, canopy flight, the
 // diving turn, rollout, the run through the gates, touchdown and stop.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // printf formats of the logger's text columns, shared by the writer and the
 // rounding of generated samples (so both always agree).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Track simulator: physically plausible gate walks and swoops with their
 // ground truth, written as the GPS logger writes them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two logger dialects, written as the logger writes them, and the
 // truth files beside them.
 #include <cinttypes>

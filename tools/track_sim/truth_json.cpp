@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The truth beside each simulated track, as a small hand-written JSON document.
 #include <array>
 #include <cinttypes>

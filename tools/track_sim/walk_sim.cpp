@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gate walks: a walker who stops at the waypoints and walks the pond edge
 // between them, seen through the logger.
 #include <algorithm>

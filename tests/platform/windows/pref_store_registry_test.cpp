@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The registry preference store, under wine or Windows. Each test redirects
 // HKEY_CURRENT_USER to a fresh scratch key, so the user's own settings are
 // never read or changed.
