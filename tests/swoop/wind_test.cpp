@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr double deg = 3.14159265358979323846 / 180;
+constexpr double deg = std::numbers::pi / 180;
 
 // Degrees from a to b, in [-180, 180).
 double angle_error(double a, double b)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 
@@ -78,8 +79,9 @@ TEST(wind_sim, ground_track_is_air_velocity_plus_wind)
         EXPECT_NEAR(std::hypot(t.wind.north_east[0], t.wind.north_east[1]), 7, 1e-9);
         EXPECT_NEAR(std::hypot(t.wind.run[0], t.wind.run[1]), 7, 1e-6);
         // Blowing from `from`: its velocity points the other way.
-        EXPECT_NEAR(std::fabs(std::remainder(
-                        std::atan2(t.wind.north_east[1], t.wind.north_east[0]) * 180 / M_PI - from, 360)),
+        EXPECT_NEAR(
+            std::fabs(std::remainder(
+                std::atan2(t.wind.north_east[1], t.wind.north_east[0]) * 180 / std::numbers::pi - from, 360)),
             180, 1e-9);
         ASSERT_EQ(t.wind.airspeed.size(), s.size());
 
@@ -151,14 +153,14 @@ TEST(wind_sim, pattern_legs_and_their_analysis)
         const gps_point& at_gate = r[sample_at(r, t.entry_gate_time)];
         const double gate_heading
             = std::atan2(-(at_gate.vel_local[1] - t.wind.run[1]), at_gate.vel_local[0] - t.wind.run[0]) * 180
-            / M_PI;
+            / std::numbers::pi;
         const double final_heading = gate_heading + (o.right_turn ? -1 : 1) * o.turn_degrees;
         int on_leg[3] = { 0, 0, 0 };
         for (const gps_point& p : r) {
             if (p.time < t.top_of_turn_time - 60000 || p.time >= t.top_of_turn_time)
                 continue;
-            const double h
-                = std::atan2(-(p.vel_local[1] - t.wind.run[1]), p.vel_local[0] - t.wind.run[0]) * 180 / M_PI;
+            const double h = std::atan2(-(p.vel_local[1] - t.wind.run[1]), p.vel_local[0] - t.wind.run[0])
+                * 180 / std::numbers::pi;
             for (int leg = 0; leg < 3; ++leg)
                 on_leg[leg] += std::fabs(std::remainder(h - (final_heading - 90.0 * hand * leg), 360)) < 3;
         }
