@@ -24,7 +24,9 @@ const char* usage_text = "usage: track-sim examples <folder>\n"
                          "swoop:\n"
                          "  --theta RAD  --turn DEG  --left  --turn-height M  --peak-descent MS\n"
                          "  --entry-speed MS  --entry-y M  --skim M  --carve  --carve-right  --reverse\n"
-                         "  --false-start  --exit-height M  --climb-start M  --freefall S  --walk-away S\n";
+                         "  --false-start  --exit-height M  --climb-start M  --freefall S  --walk-away S\n"
+                         "  --wind MS,FROM (degrees true)  --gust MS  --poor-sacc P\n"
+                         "  --pattern  --high-turns  --opposite-hand\n";
 
 [[noreturn]] void usage()
 {
@@ -206,6 +208,24 @@ int run_swoop(const std::string& path, arguments args)
             o.freefall_time = number(args.value());
         else if (a == "--walk-away")
             o.walk_away = number(args.value());
+        else if (a == "--wind") {
+            const char* v = args.value();
+            char* end = nullptr;
+            o.wind.on = true;
+            o.wind.speed = std::strtod(v, &end);
+            if (end == v || *end != ',')
+                usage();
+            o.wind.from = number(end + 1);
+        } else if (a == "--gust")
+            o.wind.gust = number(args.value());
+        else if (a == "--poor-sacc")
+            o.wind.poor_sacc = number(args.value());
+        else if (a == "--pattern")
+            o.pattern.on = true;
+        else if (a == "--high-turns")
+            o.pattern.on = o.pattern.high_turns = true;
+        else if (a == "--opposite-hand")
+            o.pattern.on = o.pattern.opposite_hand = true;
         else
             usage();
     }

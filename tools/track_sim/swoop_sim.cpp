@@ -10,6 +10,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 
 #include "core/geometry/geodetic.h"
@@ -17,6 +18,7 @@
 #include "core/track/track_frames.h"
 #include "tools/track_sim/sim_internal.h"
 #include "tools/track_sim/track_sim.h"
+#include "tools/track_sim/wind_plan.h"
 
 using namespace sim_detail;
 
@@ -50,6 +52,7 @@ struct plan {
     double carve_curvature = 0; // 1/m
     int64_t gate_ms = 0;
     int64_t takeoff_ms = -1, false_start_ms = -1, turn_ms = 0, peak_ms = 0, end_ms = 0;
+    std::optional<air_model> air; // the moving air and the airspeed wander (wind or pattern on)
 };
 
 double ms_to_s(int64_t ms)
@@ -68,6 +71,7 @@ struct moment {
     vec3 pos; // m, run frame (before the final move: the planning frame)
     vec3 vel; // m/s
     double heading; // degrees clockwise from +x, unwound
+    double airspeed = 0; // m/s, the plan's horizontal speed through the air
 };
 
 // Integrates the plan; calls see() for every millisecond up to last_ms.
@@ -87,6 +91,8 @@ void integrate(const plan& p, int64_t last_ms, const std::function<void(const mo
             *vh = p.level_speed / (1.0 + (t - ms_to_s(p.level_ms)) * p.level_speed / p.drag_length);
         else
             *vh = p.vh.value(t);
+        if (p.air)
+            *vh += p.air->airspeed_change(n);
     };
     // The bank into the arc starts half a ramp before the gate, which puts
     // the arc's centre abeam the gate.
@@ -107,10 +113,16 @@ void integrate(const plan& p, int64_t last_ms, const std::function<void(const mo
     double vh, vz;
     speeds(0, &vh, &vz);
     double w = turn_rate(0, vh);
+    vec2 drift = p.air ? p.air->drift(0) : vec2 { 0, 0 }; // m/s the air adds
     for (int64_t n = 0;; ++n) {
         m.n = n;
         double c = std::cos(m.heading * deg), s = std::sin(m.heading * deg);
         m.vel = { vh * c, -vh * s, vz };
+        m.airspeed = vh;
+        if (p.air) {
+            m.vel[0] += drift[0];
+            m.vel[1] += drift[1];
+        }
         see(m);
         if (n >= last_ms)
             break;
@@ -129,6 +141,12 @@ void integrate(const plan& p, int64_t last_ms, const std::function<void(const mo
         m.pos[0] += (vh * c + vh1 * c1) / 2.0 * 0.001;
         m.pos[1] += (-vh * s - vh1 * s1) / 2.0 * 0.001;
         m.pos[2] += (vz + vz1) / 2.0 * 0.001;
+        if (p.air) {
+            vec2 drift1 = p.air->drift(n + 1);
+            m.pos[0] += (drift[0] + drift1[0]) / 2.0 * 0.001;
+            m.pos[1] += (drift[1] + drift1[1]) / 2.0 * 0.001;
+            drift = drift1;
+        }
         m.heading = heading1;
         vh = vh1;
         vz = vz1;
@@ -243,9 +261,14 @@ plan make_plan(const swoop_options& o)
         change -= 360.0;
     double extra = std::max(0.0, std::round((6.0 * (hold - 1.0) - std::fabs(change)) / 360.0));
     change -= 360.0 * extra;
-    double circle_rate = change / (hold - 1.0);
-    p.turn.ramp(t_hold, 1.0, circle_rate);
-    p.turn.ramp(t_hold + hold - 1.0, 1.0, 0.0);
+    if (o.pattern.on) {
+        plan_pattern(o.pattern, p.turn, t_hold, hold, heading_exit, approach_heading,
+            o.pattern.opposite_hand ? -dir : dir);
+    } else {
+        double circle_rate = change / (hold - 1.0);
+        p.turn.ramp(t_hold, 1.0, circle_rate);
+        p.turn.ramp(t_hold + hold - 1.0, 1.0, 0.0);
+    }
     p.vz.ramp(t_hold + hold, 3.0, -o.approach_sink);
     double t_turn = t_hold + hold + 3.0 + o.approach_time;
     p.turn_ms = s_to_ms(t_turn);
@@ -310,7 +333,49 @@ plan make_plan(const swoop_options& o)
         t_end += 3.0 + o.walk_away;
     }
     p.end_ms = s_to_ms(t_end);
+    if (o.wind.on || o.pattern.on) {
+        air_times times;
+        times.end = p.end_ms;
+        times.takeoff = p.takeoff_ms;
+        times.touchdown = p.touchdown_ms;
+        times.release = std::max<int64_t>(500, s_to_ms(runout / 2.0));
+        times.canopy_from = s_to_ms(t_hold);
+        times.canopy_to = p.turn_ms;
+        p.air.emplace(o, times);
+    }
     return p;
+}
+
+// With the air moving: the mean wind in the run frame and its truth, and
+// the turn from the planning frame (`off`, radians, from the heading of the
+// run) that puts the ground track at the entry gate along +x, the pilot
+// crabbing into a crosswind. The gate's position in the planning frame
+// (`at_gate`, found with drifting off) gains how far the air carried the
+// jumper, which depends on that turn.
+double line_up_with_wind(
+    const swoop_options& o, plan& p, double airspeed_gate, double off, swoop_truth& tr, vec3& at_gate)
+{
+    if (o.wind.on) {
+        sim_wind_truth& w = tr.wind;
+        w.on = true;
+        w.speed = o.wind.speed;
+        w.from = std::fmod(std::fmod(o.wind.from, 360.0) + 360.0, 360.0);
+        w.north_east = wind_north_east(o.wind.speed, o.wind.from);
+        w.canopy_airspeed = o.canopy_speed;
+        const vec3 origin { o.course.lat, o.course.lon, o.course.ground_height };
+        const vec3 run = transform_vector(
+            tr.run_matrix, ned_to_ecef_velocity(origin, { w.north_east[0], w.north_east[1], 0.0 }));
+        w.run = { run[0], run[1] };
+        p.air->set_mean(w.run);
+        check(std::fabs(w.run[1]) < 0.8 * airspeed_gate, "swoop: crosswind too strong for the run");
+        off += std::asin(-w.run[1] / airspeed_gate);
+    }
+    p.air->set_rotation(off);
+    p.air->set_drifting(true);
+    const vec2 carried = p.air->carried(p.gate_ms);
+    at_gate[0] += carried[0];
+    at_gate[1] += carried[1];
+    return off;
 }
 
 } // namespace
@@ -329,13 +394,20 @@ sim_swoop generate_swoop(const swoop_options& o)
     // heading of the run is off the course (a rounding residue).
     vec3 at_gate {};
     double heading_run = 0;
+    double airspeed_gate = 0;
+    if (p.air)
+        p.air->set_drifting(false); // the air's part is added once the run is lined up
     integrate(p, p.gate_ms, [&](const moment& m) {
         if (m.n == p.peak_ms)
             heading_run = m.heading;
-        if (m.n == p.gate_ms)
+        if (m.n == p.gate_ms) {
             at_gate = m.pos;
+            airspeed_gate = m.airspeed;
+        }
     });
     double off = std::remainder(heading_run, 360.0) * deg; // radians, turned back below
+    if (p.air)
+        off = line_up_with_wind(o, p, airspeed_gate, off, tr, at_gate);
     double co = std::cos(off), so = std::sin(off);
     auto place = [&](const vec3& v, bool position) -> vec3 {
         double x = position ? v[0] - at_gate[0] : v[0];
@@ -367,21 +439,26 @@ sim_swoop generate_swoop(const swoop_options& o)
     carve_points(75.0, carve_radius, carve_width, &gate_p1, &gate_p2, &gate_p3);
     const double tan15 = std::tan(15.0 * deg);
     bool exit_done = false;
+    std::optional<wind_recorder> wind; // the wind's truth, with the wind on
+    if (o.wind.on)
+        wind.emplace(*p.air, tr.wind, p.turn_ms, p.peak_ms);
     integrate(p, p.end_ms, [&](const moment& m) {
         vec3 pos = place(m.pos, true);
         vec3 vel = place(m.vel, false);
         double speed = std::hypot(vel[0], vel[1]);
+        if (wind)
+            wind->see(m.n, pos, vel, tr.stop_time != 0);
         double n = static_cast<double>(m.n);
         if (m.n > p.exit_ms && tr.pattern_entry_time == 0 && pos[2] < pattern_height)
             tr.pattern_entry_time = ms_time(n);
         if (m.n == p.turn_ms)
-            heading_turn = m.heading;
+            heading_turn = wind ? wind->ground_heading() : m.heading;
         if (m.n == p.peak_ms)
             tr.max_descent_rate = -vel[2];
         if (m.n > p.peak_ms && tr.bottom_time == 0 && -vel[2] <= 1.25) {
             tr.bottom_time = ms_time(n);
             tr.bottom_pos = pos;
-            tr.turn_degrees = m.heading - heading_turn;
+            tr.turn_degrees = (wind ? wind->ground_heading() : m.heading) - heading_turn;
         }
         if (m.n >= p.peak_ms)
             tr.max_horizontal_speed = std::max(tr.max_horizontal_speed, speed);
@@ -422,13 +499,19 @@ sim_swoop generate_swoop(const swoop_options& o)
             tr.stop_pos = pos;
         }
         if (next_sample < offsets.size() && offsets[next_sample] == m.n) {
+            const size_t kept = result.samples.size();
             logger.record(o.start_time + m.n, pos, vel, next_sample == 0 || next_sample + 1 == offsets.size(),
                 result.samples);
+            if (wind && result.samples.size() > kept)
+                wind->sample_kept();
             ++next_sample;
         }
         prev_pos = pos;
         prev_speed = speed;
     });
     tr.end_time = result.samples.back().time;
+    if (o.wind.on)
+        spoil_canopy_velocities(
+            result.samples, tr.deployment_time, tr.top_of_turn_time, o.rate, o.wind.poor_sacc, o.seed);
     return result;
 }

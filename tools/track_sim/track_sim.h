@@ -21,6 +21,7 @@
 
 #include "core/geometry/vec_types.h"
 #include "core/track/gps_point.h"
+#include "tools/track_sim/wind_sim.h"
 
 // Where the course lies.
 struct sim_course {
@@ -128,6 +129,10 @@ struct swoop_options {
     bool reverse = false; // fly the course from +x to -x of the course frame
     double stand_time = 10.0; // s standing after the stop
     double walk_away = 0.0; // s walking away after standing (0 = none)
+
+    // Wind and the landing pattern (wind_sim.h); both off by default.
+    sim_wind wind;
+    sim_pattern pattern;
 };
 
 struct swoop_truth {
@@ -166,6 +171,7 @@ struct swoop_truth {
     double touchdown_speed = 0; // m/s horizontal
     double touchdown_x = 0; // m, run frame
     vec3 stop_pos {}; // run frame m
+    sim_wind_truth wind; // the wind and the true airspeeds (with sim_wind::on)
 };
 
 struct sim_swoop {

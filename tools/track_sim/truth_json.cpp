@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <numbers>
 #include <string>
+#include <vector>
 
 #include "core/track/track_frames.h"
 #include "tools/track_sim/track_sim.h"
@@ -99,6 +100,17 @@ public:
         }
         out_ += "\n  ]";
     }
+    // [v, ...], ten to a line.
+    void numbers(const char* name, const std::vector<double>& vs, const char* format = "%.3f")
+    {
+        key(name);
+        out_ += "[";
+        for (size_t i = 0; i < vs.size(); ++i) {
+            out_ += i == 0 ? "\n    " : i % 10 == 0 ? ",\n    " : ", ";
+            append(format, vs[i]);
+        }
+        out_ += "\n  ]";
+    }
     std::string finish() { return "{" + out_ + "\n}\n"; }
 
 private:
@@ -173,5 +185,17 @@ std::string swoop_truth_json(const swoop_truth& t)
     j.number("touchdown_speed", t.touchdown_speed);
     j.number("touchdown_x", t.touchdown_x);
     j.point("stop_pos", t.stop_pos);
+    if (t.wind.on) {
+        j.number("wind_speed", t.wind.speed);
+        j.number("wind_from", t.wind.from);
+        j.number("wind_north", t.wind.north_east[0]);
+        j.number("wind_east", t.wind.north_east[1]);
+        j.number("wind_run_x", t.wind.run[0]);
+        j.number("wind_run_y", t.wind.run[1]);
+        j.number("canopy_airspeed", t.wind.canopy_airspeed);
+        j.number("entry_gate_airspeed", t.wind.entry_gate_airspeed);
+        j.number("max_horizontal_airspeed", t.wind.max_horizontal_airspeed);
+        j.numbers("airspeed", t.wind.airspeed);
+    }
     return j.finish();
 }
