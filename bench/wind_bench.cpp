@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wind estimate on a 30-minute 5 Hz jump log (the swoop run's log, flown
 // in a 6 m/s wind on a landing pattern): the analysis alone, the analysis
 // with the wind and the airspeeds the report shows, and the fit alone on an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wind from the canopy flight: a robust circle fit of the ground
 // velocities (model and figures in wind.h).
 #include "core/swoop/wind.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wind, estimated from the canopy flight before the swoop, and the
 // airspeeds it gives.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wind estimate: exact on clean canopy flights in any frame, robust to
 // what the model does not describe, its reasons for giving none, the
 // airspeeds it gives, and its accuracy against a hundred simulated jumps.

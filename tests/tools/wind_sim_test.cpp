@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated wind and landing pattern: off unless asked for, ground track
 // = air velocity + wind, a pattern of legs at a constant airspeed, and truth
 // that matches the samples.

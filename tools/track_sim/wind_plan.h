@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The moving air, the pilot's airspeed wander and the landing pattern, as the
 // swoop generator uses them (wind_sim.cpp). See wind_sim.h for what they
 // simulate.

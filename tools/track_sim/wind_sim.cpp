@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The moving air, the pilot's airspeed wander, the landing pattern and
 // stretches of poor velocity under canopy.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wind and the landing pattern of a simulated jump: the options that turn
 // them on and the truth they leave. Both are off by default, and a jump
 // without them is the same, byte for byte, as one flown before they existed.
