@@ -127,6 +127,7 @@ struct swoop_options {
     bool reverse = false; // fly the course from +x to -x of the course frame
     double stand_time = 10.0; // s standing after the stop
     double walk_away = 0.0; // s walking away after standing (0 = none)
+    bool record_motion = false; // keep the true motion every 10 ms (sim_swoop::motion)
 };
 
 struct swoop_truth {
@@ -167,9 +168,18 @@ struct swoop_truth {
     vec3 stop_pos {}; // run frame m
 };
 
+// The true motion at one moment, in the run frame (see sensor_sim.h).
+struct sim_motion {
+    int64_t time; // ms since the epoch (UTC)
+    vec3 pos; // m, run frame
+    vec3 vel; // m/s, run frame
+    double heading; // degrees clockwise from +x, unwound
+};
+
 struct sim_swoop {
     std::vector<gps_point> samples; // raw fields only (time ms UTC, wgs84, vel_ltp, accuracies)
     swoop_truth truth;
+    std::vector<sim_motion> motion; // every 10 ms when swoop_options::record_motion is set
 };
 
 sim_walk generate_walk(const walk_options& options);
