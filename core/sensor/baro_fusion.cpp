@@ -80,6 +80,25 @@ fusion_matrix transition(double dt)
     return f;
 }
 
+// f p f^T for the transition over dt without the dense products: only h,
+// v and a mix, ev and eh decay.
+fusion_matrix propagate(const fusion_matrix& p, double dt)
+{
+    const double half = dt * dt / 2.0;
+    const double fv = std::exp(-dt / velocity_tau), fh = std::exp(-dt / height_tau);
+    fusion_matrix m = p; // f p
+    m.row(ih) += dt * p.row(iv) + half * p.row(ia);
+    m.row(iv) += dt * p.row(ia);
+    m.row(iev) *= fv;
+    m.row(ieh) *= fh;
+    fusion_matrix r = m; // (f p) f^T
+    r.col(ih) += dt * m.col(iv) + half * m.col(ia);
+    r.col(iv) += dt * m.col(ia);
+    r.col(iev) *= fv;
+    r.col(ieh) *= fh;
+    return r;
+}
+
 // The process noise over dt seconds, ending at sample p; `freefall` from the
 // exit until the canopy has opened (the logger leaves the cabin's pressure
 // and takes the freefall attitude).
@@ -175,8 +194,9 @@ void baro_fuse(
     }
     const std::vector<double>& t = link.track_time;
     const double h_ref = track[count - 1].pos_wgs84[2];
-    std::vector<fusion_vector> x_pred(count), x_filt(count);
-    std::vector<fusion_matrix> p_pred(count), p_filt(count);
+    // Only the filtered states are kept; the smoother predicts again.
+    std::vector<fusion_vector> x_filt(count);
+    std::vector<fusion_matrix> p_filt(count);
 
     // Prior at the first sample.
     fusion_vector x = fusion_vector::Zero();
@@ -197,12 +217,9 @@ void baro_fuse(
         const gps_point& g = track[i];
         if (i > 0) {
             const double dt = std::max(0.0, t[i] - t[i - 1]);
-            const fusion_matrix f = transition(dt);
-            x = f * x;
-            p = f * p * f.transpose() + process_noise(dt, g, freefall[i]);
+            x = transition(dt) * x;
+            p = propagate(p, dt) + process_noise(dt, g, freefall[i]);
         }
-        x_pred[i] = x;
-        p_pred[i] = p;
 
         fusion_vector h = fusion_vector::Zero();
         if (std::isfinite(g.pos_wgs84[2])) {
@@ -243,28 +260,35 @@ void baro_fuse(
         p_filt[i] = p;
     }
 
-    // Rauch-Tung-Striebel: back from the last sample.
+    // Rauch-Tung-Striebel: back from the last sample. The filtered
+    // covariances turn into the smoothed ones in place.
     try {
         out.height.resize(count);
         out.sigma.resize(count);
-        out.state.resize(count);
-        out.covariance.resize(count);
         out.gain.resize(count);
     } catch (const std::bad_alloc&) {
         out = baro_fusion {};
         *err = errmsg("barometric height estimate failed");
         return;
     }
-    out.state[count - 1] = x_filt[count - 1];
-    out.covariance[count - 1] = p_filt[count - 1];
+    out.state = std::move(x_filt);
+    out.covariance = std::move(p_filt);
     out.gain[count - 1].setZero();
     for (uint32_t i = count - 1; i-- > 0;) {
-        const fusion_matrix f = transition(std::max(0.0, t[i + 1] - t[i]));
-        const Eigen::LDLT<fusion_matrix> solver(p_pred[i + 1]);
-        const fusion_matrix c = solver.solve(f * p_filt[i]).transpose();
+        const double dt = std::max(0.0, t[i + 1] - t[i]);
+        const fusion_matrix& pf = out.covariance[i];
+        const fusion_matrix p_pred = propagate(pf, dt) + process_noise(dt, track[i + 1], freefall[i + 1]);
+        const fusion_vector x_pred = transition(dt) * out.state[i];
+        const Eigen::LLT<fusion_matrix> solver(p_pred);
+        fusion_matrix fp = pf; // f p_filt, by rows as in propagate
+        fp.row(ih) += dt * pf.row(iv) + (dt * dt / 2.0) * pf.row(ia);
+        fp.row(iv) += dt * pf.row(ia);
+        fp.row(iev) *= std::exp(-dt / velocity_tau);
+        fp.row(ieh) *= std::exp(-dt / height_tau);
+        const fusion_matrix c = solver.solve(fp).transpose();
         out.gain[i] = c;
-        out.state[i] = x_filt[i] + c * (out.state[i + 1] - x_pred[i + 1]);
-        fusion_matrix ps = p_filt[i] + c * (out.covariance[i + 1] - p_pred[i + 1]) * c.transpose();
+        out.state[i] += c * (out.state[i + 1] - x_pred);
+        const fusion_matrix ps = pf + c * (out.covariance[i + 1] - p_pred) * c.transpose();
         out.covariance[i] = (ps + ps.transpose()) * 0.5;
     }
     for (uint32_t i = 0; i < count; ++i) {
