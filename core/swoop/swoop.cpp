@@ -44,6 +44,10 @@ analysis_failure run_pipeline(swoop& s, double* gate_distance, const char** err)
     gps_point* points = s.track.data();
     track_to_ecef(points, s.track_len);
     track_to_local(points, s.track_len, s.matrix);
+    if (s.height_correction.size() == s.track_len) {
+        for (uint32_t i = 0; i < s.track_len; i++)
+            points[i].pos_local[2] += s.height_correction[i];
+    }
     swoop_kinematics(s);
     if (s.debug) {
         coord_dump_write(points, s.track_len, err);
@@ -140,6 +144,12 @@ void swoop_free(std::unique_ptr<swoop>& s)
     s.reset();
 }
 
+void swoop_set_height_correction(swoop& s, std::vector<double> correction)
+{
+    s.height_correction = std::move(correction);
+    s.heights_changed = true;
+}
+
 double swoop_course_turn(const swoop& s)
 {
     double angle = s.reversal_detected ? std::numbers::pi : 0; // radians
@@ -168,7 +178,7 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
     // For a surveyed gate the last analysis must have been one too: a swoop
     // compared in another's frame may sit in the same turned matrix without
     // the speed course's verdict.
-    const bool rerun = s.analysis_failed;
+    const bool rerun = s.analysis_failed || s.heights_changed;
     switch (gate_type) {
     case frame_from_gate:
         if (!rerun && s.gate_type == frame_from_gate && s.rotate_theta == theta
@@ -198,6 +208,7 @@ void swoop_analyse(swoop& s, frame_kind gate_type, const frame_matrix* matrix, d
     s.gate_type = gate_type;
     clear_results(s);
     s.analysis_failed = true;
+    s.heights_changed = false;
     double gate_distance = 0; // m, when the swoop lies too far from the gate
     analysis_failure failure = run_pipeline(s, &gate_distance, err);
     if (*err) {

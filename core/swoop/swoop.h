@@ -61,6 +61,11 @@ struct swoop {
     bool analysis_failed = false; // the last analysis ended in an error: the next one runs in
                                   // full instead of returning early on an unchanged frame
     swoop_results results; // of the last analysis (partial after a failure, with its kind)
+    // Heights from another source than GPS (the barometer): when it holds one
+    // value per sample, the analysis adds it to pos_local.z of each sample once
+    // the frame is built. Empty (the default): GPS heights, as specified.
+    std::vector<double> height_correction; // m per sample
+    bool heights_changed = false; // set with height_correction: the next analysis runs in full
 };
 
 // Loads a swoop from a track file (container, record dialect or field-name
@@ -78,6 +83,10 @@ void swoop_free(std::unique_ptr<swoop>& s);
 // a failure hold what the analysis found before it and the kind of failure.
 void swoop_analyse(
     swoop& s, frame_kind gate_type, const frame_matrix* matrix, double theta, const char** err);
+
+// Sets the per-sample height correction (one value per sample, m; empty for
+// GPS heights) that the next swoop_analyse applies, even in an unchanged frame.
+void swoop_set_height_correction(swoop& s, std::vector<double> correction);
 
 // Radians by which the analysis turned a gate's frame to match the run: pi
 // when the run was flown against the frame's direction, plus the speed

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/track_sim/sensor_sim.h"
 #include "tools/track_sim/track_sim.h"
 
 namespace {
@@ -26,7 +27,10 @@ const char* usage_text = "usage: track-sim examples <folder>\n"
                          "  --entry-speed MS  --entry-y M  --skim M  --carve  --carve-right  --reverse\n"
                          "  --false-start  --exit-height M  --climb-start M  --freefall S  --walk-away S\n"
                          "  --wind MS,FROM (degrees true)  --gust MS  --poor-sacc P\n"
-                         "  --pattern  --high-turns  --opposite-hand\n";
+                         "  --pattern  --high-turns  --opposite-hand\n"
+                         "sensor file (both; SENSOR.CSV and SENSOR-truth.csv beside the track, whose GPS\n"
+                         "heights and velD then carry realistic errors):\n"
+                         "  --sensor  --baro-coefficient C  --clock-offset S  --gps-time  --perfect-baro\n";
 
 [[noreturn]] void usage()
 {
@@ -92,6 +96,43 @@ struct arguments {
     }
 };
 
+// The sensor file's options; `wanted` is set by any of them.
+struct sensor_request {
+    bool wanted = false;
+    sensor_options options;
+};
+
+bool sensor_option(const std::string& a, arguments& args, sensor_request& r)
+{
+    if (a == "--sensor")
+        r.wanted = true;
+    else if (a == "--baro-coefficient")
+        r.options.coefficient = number(args.value());
+    else if (a == "--clock-offset")
+        r.options.clock_offset = number(args.value());
+    else if (a == "--gps-time")
+        r.options.gps_time = true;
+    else if (a == "--perfect-baro")
+        r.options.barometer_errors = false;
+    else
+        return false;
+    r.wanted = true;
+    return true;
+}
+
+std::string folder_of(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool write_sensor(const std::string& track_path, const sim_sensor& s)
+{
+    const std::string folder = folder_of(track_path);
+    return write(folder + "/SENSOR.CSV", s.text)
+        && write(folder + "/SENSOR-truth.csv", sensor_truth_csv(s.truth));
+}
+
 // Options shared by walks and swoops; true when the argument was one of them.
 template <typename options>
 bool common_option(const std::string& a, arguments& args, options& o, bool& records)
@@ -134,9 +175,10 @@ int run_walk(const std::string& path, arguments args)
 {
     walk_options o;
     bool records = false;
+    sensor_request sensor;
     while (args.more()) {
         std::string a = args.option();
-        if (common_option(a, args, o, records))
+        if (common_option(a, args, o, records) || sensor_option(a, args, sensor))
             continue;
         if (a == "--clockwise")
             o.clockwise = true;
@@ -165,6 +207,11 @@ int run_walk(const std::string& path, arguments args)
             usage();
     }
     sim_walk w = generate_walk(o);
+    if (sensor.wanted) {
+        sensor.options.seed = o.seed;
+        if (!write_sensor(path, simulate_walk_sensor(w, o, sensor.options)))
+            return 1;
+    }
     return write_run(path, w.samples, records, walk_truth_json(w.truth));
 }
 
@@ -172,9 +219,10 @@ int run_swoop(const std::string& path, arguments args)
 {
     swoop_options o;
     bool records = false;
+    sensor_request sensor;
     while (args.more()) {
         std::string a = args.option();
-        if (common_option(a, args, o, records))
+        if (common_option(a, args, o, records) || sensor_option(a, args, sensor))
             continue;
         if (a == "--theta")
             o.theta = number(args.value());
@@ -229,7 +277,13 @@ int run_swoop(const std::string& path, arguments args)
         else
             usage();
     }
+    o.record_motion = sensor.wanted;
     sim_swoop s = generate_swoop(o);
+    if (sensor.wanted) {
+        sensor.options.seed = o.seed;
+        if (!write_sensor(path, simulate_swoop_sensor(s, o, sensor.options)))
+            return 1;
+    }
     return write_run(path, s.samples, records, swoop_truth_json(s.truth));
 }
 

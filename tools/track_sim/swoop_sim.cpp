@@ -498,6 +498,8 @@ sim_swoop generate_swoop(const swoop_options& o)
             tr.stop_time = ms_time(n);
             tr.stop_pos = pos;
         }
+        if (o.record_motion && m.n % 10 == 0)
+            result.motion.push_back({ o.start_time + m.n, pos, vel, m.heading });
         if (next_sample < offsets.size() && offsets[next_sample] == m.n) {
             const size_t kept = result.samples.size();
             logger.record(o.start_time + m.n, pos, vel, next_sample == 0 || next_sample + 1 == offsets.size(),

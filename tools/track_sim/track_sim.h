@@ -133,6 +133,7 @@ struct swoop_options {
     // Wind and the landing pattern (wind_sim.h); both off by default.
     sim_wind wind;
     sim_pattern pattern;
+    bool record_motion = false; // keep the true motion every 10 ms (sim_swoop::motion)
 };
 
 struct swoop_truth {
@@ -174,9 +175,18 @@ struct swoop_truth {
     sim_wind_truth wind; // the wind and the true airspeeds (with sim_wind::on)
 };
 
+// The true motion at one moment, in the run frame (see sensor_sim.h).
+struct sim_motion {
+    int64_t time; // ms since the epoch (UTC)
+    vec3 pos; // m, run frame
+    vec3 vel; // m/s, run frame
+    double heading; // degrees clockwise from +x, unwound
+};
+
 struct sim_swoop {
     std::vector<gps_point> samples; // raw fields only (time ms UTC, wgs84, vel_ltp, accuracies)
     swoop_truth truth;
+    std::vector<sim_motion> motion; // every 10 ms when swoop_options::record_motion is set
 };
 
 sim_walk generate_walk(const walk_options& options);
