@@ -18,8 +18,19 @@ void show_error(GtkWidget* window, const char* format, ...)
     g_text markup(g_markup_escape_text(valid.get(), -1));
 
     GtkWidget* dialog = gtk_message_dialog_new(window ? GTK_WINDOW(window) : nullptr, GTK_DIALOG_MODAL,
-        GTK_MESSAGE_OTHER, GTK_BUTTONS_CLOSE, nullptr);
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, nullptr);
     gtk_message_dialog_set_markup(GTK_MESSAGE_DIALOG(dialog), markup.get());
+    // The error icon beside the text (GTK 3 draws none by itself), and room
+    // between the text and the button.
+    GtkWidget* icon = gtk_image_new_from_icon_name("dialog-error", GTK_ICON_SIZE_DIALOG);
+    gtk_widget_show(icon);
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(dialog), icon);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    GtkWidget* message = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
+    g_object_set(
+        message, "margin-start", 6, "margin-end", 12, "margin-top", 12, "margin-bottom", 12, nullptr);
+    gtk_container_set_border_width(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), 6);
     gtk_window_set_title(GTK_WINDOW(dialog), "Error");
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);

@@ -11,35 +11,6 @@
 #include "gui/dialogs.h"
 #include "gui/settings.h"
 
-namespace {
-
-constexpr const char* chooser_schema = "org.gtk.Settings.FileChooser";
-
-} // namespace
-
-bool file_chooser_schema_installed()
-{
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    GSettingsSchema* schema
-        = source ? g_settings_schema_source_lookup(source, chooser_schema, TRUE) : nullptr;
-    if (!schema)
-        return false;
-    g_settings_schema_unref(schema);
-    return true;
-}
-
-bool file_chooser_settings_apply()
-{
-    // The keys belong to the toolkit's own schema: on a desktop without it
-    // g_settings_new would abort the program, losing the user's work.
-    if (!file_chooser_schema_installed())
-        return false;
-    gobject_ptr<GSettings> settings(g_settings_new(chooser_schema));
-    g_settings_set_enum(settings.get(), "startup-mode", 1); // start in the current working directory
-    g_settings_set_boolean(settings.get(), "sort-directories-first", TRUE);
-    return true;
-}
-
 std::unique_ptr<file_choosers_part> file_choosers_new(window_model& m, GtkWidget* window,
     GtkWidget* open_gate_item, GtkWidget* close_gate_item, GtkWidget* open_swoop_item,
     GtkWidget* close_swoop_item)
@@ -67,7 +38,7 @@ void on_open_activate(GtkWidget* item, gpointer data)
         show_error(c.window,
             "cannot show the file chooser: the settings schema %s is not installed; drop the %s file on the "
             "window instead",
-            chooser_schema, gate ? "gate" : "swoop");
+            file_chooser_schema, gate ? "gate" : "swoop");
         return;
     }
     GtkWidget* dialog = gtk_file_chooser_dialog_new(gate ? "Open Gate" : "Open Swoop", GTK_WINDOW(c.window),

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "gui/gtk_helpers.h"
 #include "gui/window_model.h"
 
 struct file_choosers_part {
@@ -39,12 +40,3 @@ void on_close_activate(GtkWidget* item, gpointer part);
 // "drag-data-received" of the window: local files of a URI list open as swoops.
 void on_drag_data_received(GtkWidget* window, GdkDragContext* context, gint x, gint y, GtkSelectionData* data,
     guint info, guint time, gpointer part);
-
-// Whether the toolkit's file-chooser settings schema is installed; its
-// chooser cannot start without it.
-bool file_chooser_schema_installed();
-
-// Sets the two keys of the toolkit's file-chooser settings the choosers rely
-// on (start in the working directory, folders first), only when that schema
-// is installed. False when it is not.
-bool file_chooser_settings_apply();

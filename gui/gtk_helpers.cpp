@@ -27,3 +27,26 @@ void set_toggle_quietly(GtkWidget* toggle, bool active, GCallback handler, gpoin
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(toggle), active);
     g_signal_handlers_unblock_by_func(toggle, gpointer(handler), data);
 }
+
+bool file_chooser_schema_installed()
+{
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema
+        = source ? g_settings_schema_source_lookup(source, file_chooser_schema, TRUE) : nullptr;
+    if (!schema)
+        return false;
+    g_settings_schema_unref(schema);
+    return true;
+}
+
+bool file_chooser_settings_apply()
+{
+    // The keys belong to the toolkit's own schema: on a desktop without it
+    // g_settings_new would abort the program, losing the user's work.
+    if (!file_chooser_schema_installed())
+        return false;
+    gobject_ptr<GSettings> settings(g_settings_new(file_chooser_schema));
+    g_settings_set_enum(settings.get(), "startup-mode", 1); // start in the current working directory
+    g_settings_set_boolean(settings.get(), "sort-directories-first", TRUE);
+    return true;
+}

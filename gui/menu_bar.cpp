@@ -100,6 +100,10 @@ std::unique_ptr<menu_bar_part> menu_bar_new(window_model& m, GtkWidget* window, 
     b->close_swoop_item = add_item(file, "Close s_woop...");
     add_accelerator(b->close_swoop_item, accel_group, GDK_KEY_Delete, GdkModifierType(0));
     add_separator(file);
+    b->export_page_item = add_item(file, "_Export page...");
+    add_accelerator(b->export_page_item, accel_group, GDK_KEY_e, GDK_CONTROL_MASK);
+    b->export_samples_item = add_item(file, "Export _samples...");
+    add_separator(file);
     GtkWidget* exit = add_item(file, "E_xit");
     add_accelerator(exit, accel_group, GDK_KEY_q, GDK_CONTROL_MASK);
     g_signal_connect_swapped(exit, "activate", G_CALLBACK(gtk_widget_destroy), window);

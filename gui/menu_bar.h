@@ -24,6 +24,8 @@ struct menu_bar_part {
     GtkWidget* close_gate_item = nullptr; // "Close g_ate..."
     GtkWidget* open_swoop_item = nullptr; // "Open _swoop..."
     GtkWidget* close_swoop_item = nullptr; // "Close s_woop..."
+    GtkWidget* export_page_item = nullptr; // "_Export page..."
+    GtkWidget* export_samples_item = nullptr; // "Export _samples..."
     GtkWidget* layout_items[3] {}; // radio items: plots per page 1, 4, 9
     GtkWidget* time_scale_item = nullptr; // "Time _scale"
 };

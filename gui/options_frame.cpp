@@ -16,12 +16,18 @@ void on_setting_toggled(GtkWidget* widget, gpointer data)
         return;
     const bool active = gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(widget));
     window_options options = o.model.options;
-    if (widget == o.metric_check)
+    setting key = setting::draw_pond;
+    if (widget == o.metric_check) {
         options.units = display_units(active);
-    else
+        key = setting::use_metric;
+    } else if (widget == o.color_check) {
+        options.color_overlays = active;
+        key = setting::color_overlays;
+    } else {
         options.draw_pond = active;
+    }
     model_set_options(o.model, options);
-    setting_set_bool(widget == o.metric_check ? setting::use_metric : setting::draw_pond, active);
+    setting_set_bool(key, active);
 }
 
 void show_options(options_part& o)
@@ -29,6 +35,7 @@ void show_options(options_part& o)
     const window_options& options = o.model.options;
     set_toggle_quietly(o.metric_check, options.units.metric, G_CALLBACK(on_setting_toggled), &o);
     set_toggle_quietly(o.pond_check, options.draw_pond, G_CALLBACK(on_setting_toggled), &o);
+    set_toggle_quietly(o.color_check, options.color_overlays, G_CALLBACK(on_setting_toggled), &o);
 }
 
 } // namespace
@@ -44,7 +51,8 @@ std::unique_ptr<options_part> options_frame_new(window_model& m)
     o->metric_check = gtk_check_button_new_with_label("metric units");
     o->pond_check = gtk_check_button_new_with_label("draw pond");
     gtk_widget_set_sensitive(o->pond_check, m.gate != nullptr); // until a gate is open
-    for (GtkWidget* check : { o->metric_check, o->pond_check }) {
+    o->color_check = gtk_check_button_new_with_label("colour compared swoops");
+    for (GtkWidget* check : { o->metric_check, o->pond_check, o->color_check }) {
         g_object_set(check, "margin-start", 5, "can-focus", FALSE, nullptr);
         gtk_box_pack_start(GTK_BOX(box), check, FALSE, FALSE, 0);
         g_signal_connect(check, "toggled", G_CALLBACK(on_setting_toggled), o.get());
@@ -65,5 +73,6 @@ void settings_apply(window_model& m)
     options.time_scale = setting_bool(setting::enable_scale);
     options.units = display_units(setting_bool(setting::use_metric));
     options.draw_pond = setting_bool(setting::draw_pond);
+    options.color_overlays = setting_bool(setting::color_overlays);
     model_set_options(m, options);
 }

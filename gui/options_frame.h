@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The "options" frame ("metric units" and "draw pond"), and the stored
+// The "options" frame ("metric units", "draw pond", "colour compared
+// swoops"), and the stored
 // settings applied to a new window's model.
 #pragma once
 
@@ -18,6 +19,7 @@ struct options_part {
     GtkWidget* frame = nullptr; // "options"
     GtkWidget* metric_check = nullptr; // "metric units"
     GtkWidget* pond_check = nullptr; // "draw pond", sensitive while a gate is open
+    GtkWidget* color_check = nullptr; // "colour compared swoops"
 };
 
 // The "options" frame; its boxes follow the model's options and gate.

@@ -27,7 +27,8 @@ void show_state(GtkWidget* button, bool playing)
 {
     gtk_button_set_image(GTK_BUTTON(button),
         gtk_image_new_from_icon_name(
-            playing ? "media-playback-pause" : "media-playback-start", GTK_ICON_SIZE_DND));
+            playing ? "media-playback-pause-symbolic" : "media-playback-start-symbolic",
+            GTK_ICON_SIZE_BUTTON));
     atk_object_set_name(gtk_widget_get_accessible(button), playing ? "pause" : "play");
 }
 
@@ -107,6 +108,22 @@ void on_scale_value_changed(GtkRange* slider, gpointer data)
     model_set_time(p.model, whole_ms(gtk_range_get_value(slider)));
 }
 
+// A time set elsewhere (a click on a plot): the slider goes there, and
+// playing goes on from there.
+void follow_model_time(player_part& p)
+{
+    if (!p.model.time || whole_ms(gtk_range_get_value(GTK_RANGE(p.slider))) == *p.model.time)
+        return;
+    const double value = *p.model.time;
+    if (p.playing) {
+        p.tick_source.reset();
+        g_timer_start(p.timer.get());
+        p.start_value = value;
+        start_tick(p);
+    }
+    gtk_range_set_value(GTK_RANGE(p.slider), value);
+}
+
 gchar* on_scale_format_value(GtkScale*, gdouble value, gpointer)
 {
     return g_strdup_printf("%.2fs", value / 1000);
@@ -173,6 +190,7 @@ std::unique_ptr<player_part> player_new(window_model& m)
                 if (e.was_selected)
                     player_stop(*part);
             }),
+        model_listen(m, model_change::time, [part](const model_event&) { follow_model_time(*part); }),
     };
     scale_update(*p);
     model_set_time(m, whole_ms(gtk_range_get_value(GTK_RANGE(p->slider))));

@@ -1,19 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The right side of the window: the notebook with the "metrics" page (the
 // selected swoop's report) and the plot pages, the window's eight plots with
-// the grey overlays of compared swoops and the player's markers, and the
-// "view in Google Earth" button. Everything here follows the model: the
-// selection, the compared swoops, the options and the player's time.
+// the overlays of compared swoops (grey, or each in its colour) and the
+// player's markers, and the "view in Google Earth" button. Everything here
+// follows the model: the selection, the compared swoops, the options and the
+// player's time.
+//
+// The pointer questions a plot: a crosshair and a readout follow it, a click
+// moves the player there (with the time scale on), the wheel zooms about
+// it (with Shift the x axis only), a drag pans, and a double click or Home
+// over it shows the whole plot again. Pages can be exported as images and
+// the selected swoop's samples as CSV.
 #pragma once
 
 #include <gtk/gtk.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/plot/plot_set.h"
 #include "gui/window_model.h"
+
+struct page_state;
 
 struct plot_pages_part {
     window_model& model;
@@ -29,6 +41,12 @@ struct plot_pages_part {
     plot_set_plots plots; // the selected swoop's plots in the set's index order, each may be none
     uint32_t saved_plot_page = 0; // page to return to across layouts: 0 "metrics", 1 to 8 one plot
     bool pages_built = false; // the first options have built the plot pages
+    std::array<std::optional<plot_view>, plot_set_size> views; // each plot's zoom, or none
+    const swoop* views_of = nullptr; // the swoop the zooms belong to
+    bool views_metric = false; // the units they are in
+    GtkWidget* export_page_item = nullptr; // the File menu's export items, sensitive when they apply
+    GtkWidget* export_samples_item = nullptr;
+    std::vector<page_state*> pages; // the plot pages there are (each owned by its drawing area)
 };
 
 // The notebook with its "metrics" page and the "view in Google Earth"
@@ -82,3 +100,25 @@ uint64_t plot_page_renders();
 // The temporary KML file name for a swoop file: its base name cut at the
 // last ".", plus ".kml".
 std::string kml_temp_name(const char* swoop_file);
+
+// The drawing area of a plot page (the notebook's page is an overlay that
+// also holds its readout), and the readout label ("readout") of one.
+GtkWidget* page_drawing_area(GtkWidget* page);
+GtkWidget* page_readout(GtkWidget* page);
+
+// Where a plot of the set (by index) lies on a page as rendered last, in the
+// drawing area's coordinates; none when the page does not show it.
+std::optional<plot_layout> page_plot_layout(GtkWidget* page, int plot);
+
+// The File menu's "_Export page..." and "Export _samples...": their handlers
+// and the items, which follow what can be exported.
+void plot_pages_attach_export(
+    plot_pages_part& p, GtkWidget* export_page_item, GtkWidget* export_samples_item);
+
+// Writes the current plot page as shown (overlays, markers, zoom) to PNG,
+// SVG or PDF by the name's extension, and the selected swoop's samples as
+// CSV. Neither writes over an open gate or swoop ("output file would
+// overwrite input file: %s"); failures go to the error dialog. False on
+// failure.
+bool export_current_page(plot_pages_part& p, const std::string& path);
+bool export_selected_samples(plot_pages_part& p, const std::string& path);

@@ -18,6 +18,7 @@ namespace {
 constexpr const char* swoop_key = "swoop";
 constexpr const char* check_key = "check_button";
 constexpr const char* part_key = "list_part";
+constexpr const char* swatch_key = "swatch";
 
 // The rows being checked against a gate, in list order, with the distance
 // of each from the gate (miles; 0 until the check finds it too far).
@@ -90,6 +91,36 @@ void show_selection(swoop_list_part& l)
             if (row != selected && ticked(row))
                 compare_in_selected_frame(l, row, *s);
     model_select(l.model, s);
+}
+
+// "draw" of a row's colour swatch: the colour of its overlay, or nothing for
+// a swoop not drawn in colour.
+gboolean on_swatch_draw(GtkWidget* swatch, cairo_t* cr, gpointer row)
+{
+    swoop_list_part* l = list_of(GTK_WIDGET(row));
+    const std::optional<uint32_t> color
+        = l ? model_overlay_color(l->model, row_swoop(GTK_WIDGET(row))) : std::nullopt;
+    if (!color)
+        return FALSE;
+    const int w = gtk_widget_get_allocated_width(swatch), h = gtk_widget_get_allocated_height(swatch);
+    cairo_rectangle(cr, 0.5, 0.5, w - 1, h - 1);
+    cairo_set_source_rgb(cr, double((*color >> 16) & 0xff) / 255, double((*color >> 8) & 0xff) / 255,
+        double(*color & 0xff) / 255);
+    cairo_fill_preserve(cr);
+    cairo_set_source_rgb(cr, 0.3, 0.3, 0.3);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    return FALSE;
+}
+
+// The swatches follow the option and the compared swoops.
+void show_swatches(swoop_list_part& l)
+{
+    for (GtkWidget* row : swoop_rows(l)) {
+        GtkWidget* swatch = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(row), swatch_key));
+        gtk_widget_set_visible(swatch, l.model.options.color_overlays);
+        gtk_widget_queue_draw(swatch);
+    }
 }
 
 // "destroy" of a row: its swoop goes with it.
@@ -246,6 +277,8 @@ std::unique_ptr<swoop_list_part> swoop_list_new(window_model& m, GtkWidget* wind
         if (GtkWidget* row = row_of(*part, s))
             close_keeping_focus(*part, row);
     };
+    for (model_change kind : { model_change::selection, model_change::compared, model_change::options })
+        model_listen(m, kind, [part](const model_event&) { show_swatches(*part); });
     return l;
 }
 
@@ -407,6 +440,15 @@ GtkWidget* swoop_row_new(swoop_list_part& l, std::unique_ptr<swoop> s)
     atk_object_set_name(gtk_widget_get_accessible(check), ("Compare " + name).c_str());
     gtk_box_pack_start(GTK_BOX(box), check, FALSE, FALSE, 0);
 
+    // The swoop's colour with "colour compared swoops" on.
+    GtkWidget* swatch = gtk_drawing_area_new();
+    gtk_widget_set_size_request(swatch, 12, 12);
+    g_object_set(swatch, "valign", GTK_ALIGN_CENTER, "margin-start", 2, nullptr);
+    gtk_widget_set_no_show_all(swatch, TRUE);
+    atk_object_set_name(gtk_widget_get_accessible(swatch), ("Colour of " + name).c_str());
+    g_signal_connect(swatch, "draw", G_CALLBACK(on_swatch_draw), row);
+    gtk_box_pack_start(GTK_BOX(box), swatch, FALSE, FALSE, 0);
+
     GtkWidget* label = gtk_label_new(name.c_str());
     g_object_set(label, "margin-left", 5, "margin-right", 5, nullptr);
     g_text full_path(g_filename_display_name(s->file.c_str()));
@@ -423,12 +465,14 @@ GtkWidget* swoop_row_new(swoop_list_part& l, std::unique_ptr<swoop> s)
     swoop* owned = s.release();
     g_object_set_data(G_OBJECT(row), swoop_key, owned);
     g_object_set_data(G_OBJECT(row), check_key, check);
+    g_object_set_data(G_OBJECT(row), swatch_key, swatch);
     g_object_set_data(G_OBJECT(row), part_key, &l);
     gtk_widget_show_all(row);
     g_signal_connect(row, "destroy", G_CALLBACK(on_row_destroy), nullptr);
     g_signal_connect(check, "toggled", G_CALLBACK(on_check_toggled), row);
     g_signal_connect(close, "clicked", G_CALLBACK(on_row_close_clicked), row);
     gtk_list_box_insert(GTK_LIST_BOX(l.list), row, -1);
+    gtk_widget_set_visible(swatch, l.model.options.color_overlays);
     model_add_swoop(l.model, owned);
     return row;
 }

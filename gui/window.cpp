@@ -206,6 +206,7 @@ GtkWidget* window_build(GtkApplication* app)
     const menu_bar_part& menu = *ctx.menu;
     ctx.choosers = file_choosers_new(
         m, window, menu.open_gate_item, menu.close_gate_item, menu.open_swoop_item, menu.close_swoop_item);
+    plot_pages_attach_export(*ctx.pages, menu.export_page_item, menu.export_samples_item);
 
     ctx.pond_check = ctx.options->pond_check;
     ctx.metric_check = ctx.options->metric_check;
@@ -237,7 +238,7 @@ GtkWidget* window_build(GtkApplication* app)
     g_object_set(gate, "margin", 10, "margin-top", 0, nullptr);
     g_object_set(swoops, "margin", 10, "margin-top", 0, "vexpand", TRUE, nullptr);
     g_object_set(ctx.kml_button, "margin", 10, "margin-top", 0, "valign", GTK_ALIGN_CENTER, nullptr);
-    g_object_set(ctx.notebook, "expand", TRUE, "margin-bottom", 10, nullptr);
+    g_object_set(ctx.notebook, "expand", TRUE, "margin-bottom", 10, "margin-end", 10, nullptr);
 
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_attach(GTK_GRID(grid), menu.bar, 0, 0, 2, 1);

@@ -3,10 +3,16 @@
 #include "gui/window_model.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "core/geometry/geodetic.h"
 
 namespace {
+
+// The Okabe-Ito palette, colour-blind safe, without its black and with its
+// yellow (faint on white) last.
+constexpr uint32_t overlay_palette[]
+    = { 0xE69F00, 0x56B4E9, 0x009E73, 0x0072B2, 0xD55E00, 0xCC79A7, 0xF0E442 };
 
 model_event event_of(model_change kind, swoop* changed = nullptr, bool added = false)
 {
@@ -133,6 +139,17 @@ std::vector<swoop*> model_overlays(const window_model& m)
         if (s != m.selected)
             drawn.push_back(s);
     return drawn;
+}
+
+std::optional<uint32_t> model_overlay_color(const window_model& m, const swoop* s)
+{
+    if (!m.options.color_overlays)
+        return std::nullopt;
+    const std::vector<swoop*> overlays = model_overlays(m);
+    for (size_t k = 0; k < overlays.size(); k++)
+        if (overlays[k] == s)
+            return overlay_palette[k % std::size(overlay_palette)];
+    return std::nullopt;
 }
 
 void model_turn_pond(window_model& m, double angle)

@@ -40,6 +40,7 @@ struct window_options {
     bool draw_pond = true; // "draw pond"
     int32_t plots_per_page = 1; // View menu: 1, 4 or 9 (any other number builds no plot page)
     bool time_scale = false; // View > Time scale
+    bool color_overlays = false; // "colour compared swoops": each in its own colour (else grey)
 };
 
 // What a listener is told.
@@ -110,6 +111,12 @@ void model_set_time(window_model& m, std::optional<int32_t> time);
 // but the selected one) in list order.
 bool model_is_compared(const window_model& m, const swoop* s);
 std::vector<swoop*> model_overlays(const window_model& m);
+
+// The colour of a compared swoop with "colour compared swoops" on: a
+// colour-blind-safe palette in list order of the overlays, again from its
+// start after the last; none with the option off, or for a swoop not drawn
+// as an overlay (0xRRGGBB).
+std::optional<uint32_t> model_overlay_color(const window_model& m, const swoop* s);
 
 // The pond copy turned to the angle (radians) from the gate's outline.
 void model_turn_pond(window_model& m, double angle);

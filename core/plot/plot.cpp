@@ -2,6 +2,7 @@
 // The plot model: plots, their series and the grid step.
 #include "core/plot/plot.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -146,4 +147,23 @@ double nice_step(double range, int count)
         mantissa = 10;
     // Dividing for negative powers keeps steps like 0.25 exact.
     return power >= 0 ? mantissa * std::pow(10.0, power) : mantissa / std::pow(10.0, -power);
+}
+
+std::optional<double> series_y_at(const series& s, double x)
+{
+    const uint32_t n = std::min<uint32_t>(s.count, uint32_t(s.points.size()));
+    for (uint32_t k = 0; k + 1 < n; k++) {
+        const vec2& a = s.points[k];
+        const vec2& b = s.points[k + 1];
+        if (!std::isfinite(a[0]) || !std::isfinite(a[1]) || !std::isfinite(b[0]) || !std::isfinite(b[1]))
+            continue;
+        if ((x < a[0] && x < b[0]) || (x > a[0] && x > b[0]))
+            continue;
+        if (a[0] == b[0])
+            return a[1];
+        return a[1] + (b[1] - a[1]) * (x - a[0]) / (b[0] - a[0]);
+    }
+    if (n == 1 && s.points[0][0] == x)
+        return s.points[0][1];
+    return std::nullopt;
 }

@@ -42,6 +42,12 @@ struct series {
     uint32_t capacity = 0; // points allocated
 };
 
+// A zoomed part of a plot: the data ranges to draw, in data units.
+struct plot_view {
+    double x_min = 0, x_max = 0;
+    double y_min = 0, y_max = 0;
+};
+
 struct plot {
     std::string title; // centred above the plot area
     std::string x_label; // centred below the plot area
@@ -53,6 +59,16 @@ struct plot {
     double x_step = 0; // data units between labelled x grid lines, 0 = chosen by the renderer
     double y_step = 0; // the same for y
     std::unique_ptr<::series> series; // drawn in list order, first added first
+    std::optional<plot_view> view; // drawn instead of the whole plot (grid and ticks of its own), or none
+};
+
+// How a rendering sizes its texts. The defaults draw the plot as specified
+// for every surface.
+struct plot_render_options {
+    // Surface units: texts never come out smaller. The plot area shrinks to
+    // make room, and where tick labels would collide only every second (then
+    // fourth, ...) grid line is labelled. 0 = the size the cell height gives.
+    double min_font_size = 0;
 };
 
 // Working record of one rendering (surface units unless noted).
@@ -63,7 +79,12 @@ struct plot_layout {
     double x_min = 0, x_max = 0, x_step = 0; // data units
     double y_min = 0, y_max = 0, y_step = 0; // data units
     double line_width = 0; // lw: 0.002 x cell height, at most 1
-    double font_size = 0; // 0.0225 x cell height, at most 12
+    double font_size = 0; // 0.0225 x cell height, at most 12 (or the options' minimum)
+    bool zoomed = false; // the ranges are the plot's view
+    bool legible = false; // the options raised the font size: margins made from the texts
+    double gap = 0; // legible: space between texts and the area
+    double tick_label_height = 0; // legible: height of a tick label's ink
+    int x_label_every = 1, y_label_every = 1; // label every n-th grid line (legible)
 };
 
 // A zeroed plot, or none when memory runs out.
@@ -104,10 +125,20 @@ double nice_step(double range, int count);
 // bottom left, bottom right), 5 to 13 the ninths row by row from the top
 // left. Nothing happens for a null plot. Only the drawing state of the
 // context changes.
-void plot_render(cairo_t* cr, const plot* p, int cell);
+void plot_render(cairo_t* cr, const plot* p, int cell, const plot_render_options& options = {});
 
 // The cell, ranges, steps and plot area plot_render would use.
-plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell);
+plot_layout plot_compute_layout(
+    cairo_t* cr, const plot& p, int cell, const plot_render_options& options = {});
+
+// A data point's position on the surface in a layout of the plot, and the
+// data point at a surface position.
+vec2 plot_to_surface(const plot_layout& l, const plot& p, const vec2& data);
+vec2 plot_to_data(const plot_layout& l, const plot& p, double x, double y);
+
+// The y of a series at x, interpolated on its first segment (in point order)
+// that spans x; none when no segment does.
+std::optional<double> series_y_at(const series& s, double x);
 
 // One grid position of an axis: the half step i from the minimum, its value,
 // and whether it is a whole multiple of the step (gets a grid line and label).

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/geometry/units.h"
@@ -84,3 +85,17 @@ void marker_overhead(plot& p, const swoop& s, const gps_point* sample, const dis
 void marker_side_view(plot& p, const swoop& s, const gps_point* sample, const display_units& units);
 void marker_swoop_speed(plot& p, const swoop& s, const gps_point* sample, const display_units& units);
 void marker_turn_rate(plot& p, const swoop& s, const gps_point* sample, const display_units& units);
+
+// --- Sample positions --------------------------------------------------------
+// Each gives where a sample (from the swoop's track or swoop_point_at) lies
+// in its plot's coordinates, the point its player mark would take; none when
+// the sample's time lies outside the plot's time span.
+
+std::optional<vec2> locate_gps_accuracy(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_dive_angle(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_dive_speed(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_heading(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_overhead(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_side_view(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_swoop_speed(const swoop& s, const gps_point& sample, const display_units& units);
+std::optional<vec2> locate_turn_rate(const swoop& s, const gps_point& sample, const display_units& units);

@@ -108,6 +108,33 @@ struct mapper {
     }
 };
 
+mapper mapper_of(const plot& p, const plot_layout& l)
+{
+    return { l, p.x_reversed, p.y_down, l.area_width / (l.x_max - l.x_min),
+        l.area_height / (l.y_max - l.y_min) };
+}
+
+// The grid positions of a zoomed view: every half step inside min to max
+// (its edges need not be whole steps), labelled at whole steps.
+std::vector<plot_tick> view_ticks(double min, double max, double step)
+{
+    std::vector<plot_tick> ticks;
+    const double half = step / 2;
+    if (!(half > 0) || !std::isfinite(min) || !std::isfinite(max) || (max - min) / half > 1000)
+        return ticks;
+    const double tolerance = step / 1024;
+    for (double k = std::ceil((min - tolerance) / half); k * half <= max + tolerance; k++) {
+        plot_tick t;
+        t.index = int(ticks.size());
+        t.value = k * half;
+        t.labelled = std::fmod(std::fabs(k), 2) == 0;
+        if (std::fabs(t.value) <= tolerance)
+            t.value = 0;
+        ticks.push_back(t);
+    }
+    return ticks;
+}
+
 void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& snap, text_pen& pen)
 {
     const double lw = l.line_width;
@@ -127,28 +154,40 @@ void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& 
     std::vector<grid_line> dashed, zero;
     std::vector<label> labels;
 
+    const mapper m = mapper_of(p, l);
     for (int axis = 0; axis < 2; axis++) {
         const bool is_x = axis == 0;
-        const std::vector<plot_tick> ticks = is_x ? plot_axis_ticks(l.x_min, l.x_max, l.x_step)
-                                                  : plot_axis_ticks(l.y_min, l.y_max, l.y_step);
+        const double min = is_x ? l.x_min : l.y_min, max = is_x ? l.x_max : l.y_max;
+        const double step = is_x ? l.x_step : l.y_step;
+        const int every = is_x ? l.x_label_every : l.y_label_every;
+        // A zoomed view's grid lines lie at multiples of the step inside its
+        // ranges; the whole plot's ranges are whole half steps themselves.
+        const std::vector<plot_tick> ticks
+            = l.zoomed ? view_ticks(min, max, step) : plot_axis_ticks(min, max, step);
         const int n = int(ticks.size()) - 1;
         for (const plot_tick& t : ticks) {
             if (!t.labelled)
                 continue;
             const int i = t.index;
             double pos;
-            if (is_x)
+            if (l.zoomed)
+                pos = is_x ? m.x(t.value) : m.y(t.value);
+            else if (is_x)
                 pos = p.x_reversed ? area_right - i * l.area_width / n : l.area_left + i * l.area_width / n;
             else
                 pos = p.y_down ? l.area_top + i * l.area_height / n : area_bottom - i * l.area_height / n;
-            if (i > 0 && i < n) {
+            const bool inner = l.zoomed ? pos > (is_x ? l.area_left : l.area_top) + 0.5
+                    && pos < (is_x ? area_right : area_bottom) - 0.5
+                                        : i > 0 && i < n;
+            if (inner) {
                 const double c = snap.coord(pos);
                 const grid_line g = is_x
                     ? grid_line { c, snap.line_end(l.area_top), c, snap.line_end(area_bottom) }
                     : grid_line { snap.line_end(l.area_left), c, snap.line_end(area_right), c };
                 (t.value == 0 ? zero : dashed).push_back(g);
             }
-            labels.push_back({ pos, t.value, is_x });
+            if (every == 1 || std::llround(t.value / step) % every == 0)
+                labels.push_back({ pos, t.value, is_x });
         }
     }
 
@@ -175,15 +214,16 @@ void draw_grid(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& 
     }
 
     // "%.4g" labels: x centred under its line, y right-aligned left of the area.
+    const double offset = l.legible ? l.gap : 0.012 * h;
     char text[64];
     for (const label& b : labels) {
         std::snprintf(text, sizeof text, "%.4g", b.value);
         pen.set(text);
         if (b.is_x)
-            pen.draw(snap.coord(b.pos) - snap.coord(pen.width / 2),
-                snap.coord(area_bottom) + snap.coord(0.012 * h));
+            pen.draw(
+                snap.coord(b.pos) - snap.coord(pen.width / 2), snap.coord(area_bottom) + snap.coord(offset));
         else
-            pen.draw(snap.coord(l.area_left) - snap.coord(0.012 * h) - pen.width,
+            pen.draw(snap.coord(l.area_left) - snap.coord(offset) - pen.width,
                 snap.coord(b.pos) - snap.coord(pen.ink_height / 2));
     }
 }
@@ -193,12 +233,19 @@ void draw_titles(cairo_t* cr, const plot& p, const plot_layout& l, text_pen& pen
     const double w = l.cell_width, h = l.cell_height;
     cairo_set_source_rgb(cr, 0, 0, 0);
 
+    // With texts made legible the margins are made from the texts: the title
+    // a gap below the cell's top, the x label below the tick labels, the y
+    // label a gap from the cell's left.
+    const double title_y = l.legible ? l.cell_y + l.gap : l.cell_y + 0.03 * h;
+    const double x_label_y = l.legible ? l.area_top + l.area_height + 2 * l.gap + l.tick_label_height
+                                       : l.area_top + l.area_height + 0.0495 * h;
+    const double y_label_x = l.legible ? l.cell_x + l.gap : l.area_left - 0.092 * w;
+
     pen.set(p.title.c_str());
-    pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.cell_y + 0.03 * h));
+    pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(title_y));
 
     pen.set(p.x_label.c_str());
-    pen.draw(
-        std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(l.area_top + l.area_height + 0.0495 * h));
+    pen.draw(std::trunc(l.cell_x + w / 2 - pen.width / 2), std::trunc(x_label_y));
 
     // The y label reads upwards: in the turned frame x runs up the cell and
     // y runs rightwards.
@@ -206,7 +253,7 @@ void draw_titles(cairo_t* cr, const plot& p, const plot_layout& l, text_pen& pen
     cairo_rotate(cr, -pi / 2);
     pen.update();
     pen.set(p.y_label.c_str());
-    pen.draw(std::trunc(-l.cell_y - h / 2 - pen.width / 2), std::trunc(l.area_left - 0.092 * w));
+    pen.draw(std::trunc(-l.cell_y - h / 2 - pen.width / 2), std::trunc(y_label_x));
     cairo_restore(cr);
     pen.update();
 }
@@ -226,9 +273,13 @@ void star_path(cairo_t* cr, double x, double y, double r)
 void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
 {
     const double lw = l.line_width;
-    const mapper m { l, p.x_reversed, p.y_down, l.area_width / (l.x_max - l.x_min),
-        l.area_height / (l.y_max - l.y_min) };
+    const mapper m = mapper_of(p, l);
     std::vector<vec2> device; // device points of the current series
+    if (l.zoomed) { // a view cuts the series at the frame
+        cairo_save(cr);
+        cairo_rectangle(cr, l.area_left, l.area_top, l.area_width, l.area_height);
+        cairo_clip(cr);
+    }
 
     for (const series* s = p.series.get(); s; s = s->next.get()) {
         if (s->style < style_line || s->style > style_marker)
@@ -302,6 +353,8 @@ void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
             break;
         }
     }
+    if (l.zoomed)
+        cairo_restore(cr);
 }
 
 void draw_legend(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& snap, text_pen& pen)
@@ -372,6 +425,73 @@ int interval_count(double ratio, int limit)
     return int(ratio);
 }
 
+// The widest "%.4g" label of an axis's labelled grid lines (surface units).
+double widest_label(text_pen& pen, const plot_layout& l, bool is_x)
+{
+    const double min = is_x ? l.x_min : l.y_min, max = is_x ? l.x_max : l.y_max;
+    const double step = is_x ? l.x_step : l.y_step;
+    double widest = 0;
+    char text[64];
+    for (const plot_tick& t : l.zoomed ? view_ticks(min, max, step) : plot_axis_ticks(min, max, step)) {
+        if (!t.labelled)
+            continue;
+        std::snprintf(text, sizeof text, "%.4g", t.value);
+        pen.set(text);
+        widest = std::max(widest, pen.width);
+    }
+    return widest;
+}
+
+// The smallest power of two n such that labels of the given extent, with a
+// gap, fit between every n-th grid line spacing apart.
+int label_every(double extent, double gap, double spacing)
+{
+    int every = 1;
+    while (every < 64 && extent + gap > every * spacing)
+        every *= 2;
+    return every;
+}
+
+// Texts at the options' size: the margins around the plot area are made
+// from the texts (title above; tick labels and the x label below; the y
+// label and the widest y tick label to the left; half the widest x tick
+// label to the right), never smaller than the usual ones, and tick labels
+// that would collide are thinned out.
+void make_legible(cairo_t* cr, double font_size, plot_layout& l)
+{
+    l.legible = true;
+    l.font_size = font_size;
+    l.gap = std::round(0.4 * font_size);
+    text_pen pen(cr, font_size);
+    pen.set("0123456789");
+    l.tick_label_height = pen.ink_height;
+    pen.set("Mg");
+    const double text_height = pen.ink_height; // a title or axis label with ascender and descender
+    const double y_widest = widest_label(pen, l, false);
+    const double x_widest = widest_label(pen, l, true);
+
+    const double w = l.cell_width, h = l.cell_height;
+    const double top = std::max(0.08 * h, 2 * l.gap + text_height);
+    const double bottom = std::max(0.08 * h, 4 * l.gap + l.tick_label_height + text_height);
+    const double left = std::max(0.1 * w, 3 * l.gap + text_height + y_widest);
+    const double right = std::max(0.06 * w, l.gap + x_widest / 2);
+    l.area_left = l.cell_x + left;
+    l.area_top = l.cell_y + top;
+    l.area_width = std::max(1.0, w - left - right);
+    l.area_height = std::max(1.0, h - top - bottom);
+}
+
+// Legible texts on the final plot area: every n-th grid line labelled where
+// labels would collide.
+void thin_labels(cairo_t* cr, plot_layout& l)
+{
+    text_pen pen(cr, l.font_size);
+    const double x_spacing = l.area_width * l.x_step / (l.x_max - l.x_min);
+    const double y_spacing = l.area_height * l.y_step / (l.y_max - l.y_min);
+    l.x_label_every = label_every(widest_label(pen, l, true), 2 * l.gap, x_spacing);
+    l.y_label_every = label_every(l.tick_label_height, l.gap, y_spacing);
+}
+
 } // namespace
 
 std::vector<plot_tick> plot_axis_ticks(double min, double max, double step)
@@ -401,7 +521,7 @@ std::vector<plot_tick> plot_axis_ticks(double min, double max, double step)
     return ticks;
 }
 
-plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
+plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell, const plot_render_options& options)
 {
     plot_layout l;
     l.vector = cairo_surface_get_type(cairo_get_target(cr)) == CAIRO_SURFACE_TYPE_PDF;
@@ -488,11 +608,24 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
     l.y_min = std::floor(l.y_min / yh) * yh;
     l.y_max = std::ceil(l.y_max / yh) * yh;
 
+    // A zoomed view: its own ranges, with steps for them.
+    if (p.view && p.view->x_max > p.view->x_min && p.view->y_max > p.view->y_min) {
+        l.zoomed = true;
+        l.x_min = p.view->x_min;
+        l.x_max = p.view->x_max;
+        l.y_min = p.view->y_min;
+        l.y_max = p.view->y_max;
+        l.x_step = nice_step(l.x_max - l.x_min, x_count);
+        l.y_step = nice_step(l.y_max - l.y_min, y_count);
+    }
+
     // The plot area.
     l.area_left = l.cell_x + 0.1 * w;
     l.area_top = l.cell_y + 0.08 * h;
     l.area_width = 0.84 * w;
     l.area_height = 0.84 * h;
+    if (options.min_font_size > l.font_size)
+        make_legible(cr, options.min_font_size, l);
     if (p.equal_scale) {
         const double xs = l.x_max - l.x_min, ys = l.y_max - l.y_min;
         if (xs / ys > l.area_width / l.area_height) {
@@ -505,14 +638,16 @@ plot_layout plot_compute_layout(cairo_t* cr, const plot& p, int cell)
             l.area_width = width;
         }
     }
+    if (l.legible)
+        thin_labels(cr, l);
     return l;
 }
 
-void plot_render(cairo_t* cr, const plot* p, int cell)
+void plot_render(cairo_t* cr, const plot* p, int cell, const plot_render_options& options)
 {
     if (!p || !cr)
         return;
-    const plot_layout l = plot_compute_layout(cr, *p, cell);
+    const plot_layout l = plot_compute_layout(cr, *p, cell, options);
     const snapper snap { l.vector };
 
     cairo_save(cr);
@@ -540,4 +675,18 @@ void plot_render(cairo_t* cr, const plot* p, int cell)
     draw_legend(cr, *p, l, snap, pen);
 
     cairo_restore(cr);
+}
+
+vec2 plot_to_surface(const plot_layout& l, const plot& p, const vec2& data)
+{
+    const mapper m = mapper_of(p, l);
+    return { m.x(data[0]), m.y(data[1]) };
+}
+
+vec2 plot_to_data(const plot_layout& l, const plot& p, double x, double y)
+{
+    const mapper m = mapper_of(p, l);
+    const double dx = p.x_reversed ? l.area_left + l.area_width - x : x - l.area_left;
+    const double dy = p.y_down ? y - l.area_top : l.area_top + l.area_height - y;
+    return { l.x_min + dx / m.kx, l.y_min + dy / m.ky };
 }

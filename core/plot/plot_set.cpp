@@ -56,14 +56,20 @@ std::vector<plot_page> make_pages(int plots_per_page)
 } // namespace
 
 const std::array<plot_set_entry, plot_set_size> plot_set = { {
-    { "overhead", overhead, from_top<series_overhead>, marker_overhead },
-    { "side", without_pond<plot_side_view>, from_top<series_side_view>, marker_side_view },
-    { "dive speed", without_pond<plot_dive_speed>, from_top<series_dive_speed>, marker_dive_speed },
-    { "swoop speed", swoop_speed, series_swoop_speed, marker_swoop_speed },
-    { "dive angle", without_pond<plot_dive_angle>, from_top<series_dive_angle>, marker_dive_angle },
-    { "accuracy", without_pond<plot_gps_accuracy>, from_top<series_gps_accuracy>, marker_gps_accuracy },
-    { "turn rate", without_pond<plot_turn_rate>, from_top<series_turn_rate>, marker_turn_rate },
-    { "heading", without_pond<plot_heading>, from_top<series_heading>, marker_heading },
+    { "overhead", overhead, from_top<series_overhead>, marker_overhead, locate_overhead, false, true },
+    { "side", without_pond<plot_side_view>, from_top<series_side_view>, marker_side_view, locate_side_view,
+        false, true },
+    { "dive speed", without_pond<plot_dive_speed>, from_top<series_dive_speed>, marker_dive_speed,
+        locate_dive_speed, false, false },
+    { "swoop speed", swoop_speed, series_swoop_speed, marker_swoop_speed, locate_swoop_speed, false, false },
+    { "dive angle", without_pond<plot_dive_angle>, from_top<series_dive_angle>, marker_dive_angle,
+        locate_dive_angle, false, false },
+    { "accuracy", without_pond<plot_gps_accuracy>, from_top<series_gps_accuracy>, marker_gps_accuracy,
+        locate_gps_accuracy, true, false },
+    { "turn rate", without_pond<plot_turn_rate>, from_top<series_turn_rate>, marker_turn_rate,
+        locate_turn_rate, false, false },
+    { "heading", without_pond<plot_heading>, from_top<series_heading>, marker_heading, locate_heading, false,
+        false },
 } };
 
 plot_set_plots plot_set_build(const swoop* s, const std::vector<vec3>& pond, const display_units& units)
@@ -98,8 +104,9 @@ const plot_page* plot_set_page(const char* name)
     return nullptr;
 }
 
-void plot_set_render_page(cairo_t* cr, const plot_page& page, const plot_set_plots& plots)
+void plot_set_render_page(
+    cairo_t* cr, const plot_page& page, const plot_set_plots& plots, const plot_render_options& options)
 {
     for (const plot_cell& c : page.cells)
-        plot_render(cr, plots[size_t(c.plot)].get(), c.cell);
+        plot_render(cr, plots[size_t(c.plot)].get(), c.cell, options);
 }

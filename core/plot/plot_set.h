@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/geometry/units.h"
@@ -34,6 +35,11 @@ struct plot_set_entry {
     // Sets swoop s's player marker to the sample (from swoop_point_at) or
     // empties it (null sample, or a sample outside the plot's time span).
     void (*mark)(plot& p, const swoop& s, const gps_point* sample, const display_units& units);
+    // Where a sample lies in the plot (the point its mark would take), or
+    // none outside the plot's time span.
+    std::optional<vec2> (*locate)(const swoop& s, const gps_point& sample, const display_units& units);
+    bool time_axis; // x is the time from the entry gate
+    bool position_axes; // one position against another (the path seen from above or from the side)
 };
 
 // The eight plots in index order.
@@ -66,4 +72,5 @@ const plot_page* plot_set_page(const char* name);
 
 // Draws the page's plots into their cells of the context's clip area; a plot
 // that is none leaves its cell as it is.
-void plot_set_render_page(cairo_t* cr, const plot_page& page, const plot_set_plots& plots);
+void plot_set_render_page(
+    cairo_t* cr, const plot_page& page, const plot_set_plots& plots, const plot_render_options& options = {});

@@ -28,6 +28,9 @@ SWOOP = "swoop-270-right.csv"
 
 # The menus as a user sees them: the label with its mnemonic underscore, the
 # role of the item and its accelerator in the toolkit's notation ("" none).
+# The export items are insensitive until there is something to export (the
+# bridge then reports no key bindings for them).
+INSENSITIVE_AT_START = {"_Export page...", "Export _samples..."}
 MENUS = [
     ("_File", [
         ("Open _gate...", "menu item", "<Primary>g"),
@@ -35,6 +38,9 @@ MENUS = [
         None,
         ("Open _swoop...", "menu item", "<Primary>o"),
         ("Close s_woop...", "menu item", "Delete"),
+        None,
+        ("_Export page...", "menu item", "<Primary>e"),
+        ("Export _samples...", "menu item", ""),
         None,
         ("E_xit", "menu item", "<Primary>q"),
     ]),
@@ -75,7 +81,8 @@ def expected_items(menu_label, items):
             continue
         label, role, accel = item
         m = mnemonic(label)
-        out.append((role, plain(label), f"{m};<Alt>{mnemonic(menu_label)}:{m};{accel}"))
+        keys = None if label in INSENSITIVE_AT_START else f"{m};<Alt>{mnemonic(menu_label)}:{m};{accel}"
+        out.append((role, plain(label), keys))
     return out
 
 
@@ -103,8 +110,10 @@ def check_menus(t: Test, app, win):
         actual = [(c.role, c.name, c.keys) for c in menu.children]
         t.check_equal(actual, expected_items(menu_label, items),
                       f"items of the {name} menu (role, name, mnemonic and accelerator)")
-        t.check(all(c.has("sensitive") for c in menu.children if c.role != "separator"),
-                f"every item of the {name} menu is sensitive")
+        insensitive = {plain(label) for label in INSENSITIVE_AT_START}
+        t.check(all(c.has("sensitive") != (c.name in insensitive)
+                    for c in menu.children if c.role != "separator"),
+                f"every item of the {name} menu but the exports is sensitive")
         if name == "View":
             checked = [c.name for c in menu.children if c.has("checked")]
             t.check_equal(checked, ["1x1 plots"],

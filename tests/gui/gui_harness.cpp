@@ -21,6 +21,11 @@
 #include "gui/app.h"
 #include "tests/support/test_support.h"
 
+// Last: the X headers define macros (None, Bool) that other headers use as names.
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <gdk/gdkx.h>
+
 namespace gui_test {
 
 namespace {
@@ -125,6 +130,121 @@ void app_window::close()
         gtk_widget_destroy(window_);
         flush();
     }
+}
+
+namespace {
+
+// Counts the events of a signal on a widget while it lives.
+class event_counter {
+public:
+    event_counter(GtkWidget* widget, const char* signal)
+        : widget_(widget)
+    {
+        id_ = g_signal_connect(widget, signal, G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) -> gboolean {
+            ++*static_cast<int*>(n);
+            return FALSE;
+        }),
+            &count_);
+    }
+    ~event_counter() { g_signal_handler_disconnect(widget_, id_); }
+    event_counter(const event_counter&) = delete;
+    event_counter& operator=(const event_counter&) = delete;
+    int count() const { return count_; }
+
+private:
+    GtkWidget* widget_;
+    gulong id_ = 0;
+    int count_ = 0;
+};
+
+// The widget's point (x, y) on the screen.
+void screen_point(GtkWidget* widget, int x, int y, int* sx, int* sy)
+{
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    int tx = 0, ty = 0;
+    gtk_widget_translate_coordinates(widget, top, x, y, &tx, &ty);
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(top), &ox, &oy);
+    *sx = ox + tx;
+    *sy = oy + ty;
+}
+
+} // namespace
+
+void pointer_move(GtkWidget* widget, int x, int y)
+{
+    event_counter motion(widget, "motion-notify-event");
+    int sx = 0, sy = 0;
+    screen_point(widget, x, y, &sx, &sy);
+    GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(widget));
+    gdk_device_warp(gdk_seat_get_pointer(seat), gtk_widget_get_screen(widget), sx, sy);
+    flush();
+    spin_until([&] { return motion.count() > 0; }, 5000);
+    flush();
+}
+
+namespace {
+
+// A button of the pointer pressed or released through the X server's test
+// extension, so that the server stamps the time (a double click is two
+// clicks close in time, as for a user).
+void fake_button(GtkWidget* widget, guint button, bool press)
+{
+    Display* x = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
+    XTestFakeButtonEvent(x, button, press ? True : False, CurrentTime);
+    XFlush(x);
+}
+
+// Shift held or let go.
+void fake_shift(GtkWidget* widget, bool press)
+{
+    Display* x = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Shift_L), press ? True : False, CurrentTime);
+    XFlush(x);
+}
+
+} // namespace
+
+void pointer_click(GtkWidget* widget, int x, int y, guint button, GdkModifierType modifiers)
+{
+    pointer_move(widget, x, y);
+    event_counter released(widget, button >= 4 ? "scroll-event" : "button-release-event");
+    const bool shift = (modifiers & GDK_SHIFT_MASK) != 0;
+    if (shift)
+        fake_shift(widget, true);
+    fake_button(widget, button, true);
+    fake_button(widget, button, false);
+    spin_until([&] { return released.count() > 0; }, 5000);
+    if (shift)
+        fake_shift(widget, false);
+    flush();
+}
+
+void pointer_double_click(GtkWidget* widget, int x, int y)
+{
+    pointer_move(widget, x, y);
+    event_counter pressed(widget, "button-press-event");
+    for (int i = 0; i < 2; i++) {
+        fake_button(widget, 1, true);
+        fake_button(widget, 1, false);
+    }
+    // Two presses and the double click GDK makes of them.
+    spin_until([&] { return pressed.count() >= 3; }, 5000);
+    flush();
+}
+
+void pointer_drag(GtkWidget* widget, int x0, int y0, int x1, int y1)
+{
+    pointer_move(widget, x0, y0);
+    event_counter pressed(widget, "button-press-event");
+    fake_button(widget, 1, true);
+    spin_until([&] { return pressed.count() > 0; }, 5000);
+    for (int k = 1; k <= 4; k++)
+        pointer_move(widget, x0 + (x1 - x0) * k / 4, y0 + (y1 - y0) * k / 4);
+    event_counter released(widget, "button-release-event");
+    fake_button(widget, 1, false);
+    spin_until([&] { return released.count() > 0; }, 5000);
+    flush();
 }
 
 void send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers)

@@ -50,6 +50,22 @@ private:
 // and lets the program handle them.
 void send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers = GdkModifierType(0));
 
+// The pointer, through the X server: moves it to (x, y) of the widget
+// (widget coordinates), and waits until the widget has seen the motion.
+void pointer_move(GtkWidget* widget, int x, int y);
+
+// A press and release of a button at (x, y) of the widget (the pointer
+// moves there first), with the modifiers held; waits for the release.
+// Buttons 4 and 5 are the wheel's steps up and down.
+void pointer_click(
+    GtkWidget* widget, int x, int y, guint button = 1, GdkModifierType modifiers = GdkModifierType(0));
+
+// Two clicks close enough in time to make a double click.
+void pointer_double_click(GtkWidget* widget, int x, int y);
+
+// A drag with the left button from (x0, y0) to (x1, y1) in a few moves.
+void pointer_drag(GtkWidget* widget, int x0, int y0, int x1, int y1);
+
 // What a dialog showed.
 struct dialog_seen {
     std::string title;

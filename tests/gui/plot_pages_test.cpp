@@ -41,10 +41,11 @@ void show_tab(window_context* ctx, const std::string& name)
     flush();
 }
 
+// The drawing area of the page shown.
 GtkWidget* current_page(window_context* ctx)
 {
     GtkNotebook* nb = GTK_NOTEBOOK(ctx->notebook);
-    return gtk_notebook_get_nth_page(nb, gtk_notebook_get_current_page(nb));
+    return page_drawing_area(gtk_notebook_get_nth_page(nb, gtk_notebook_get_current_page(nb)));
 }
 
 cairo_surface_t* page_surface(GtkWidget* page)
