@@ -24,6 +24,7 @@ struct menu_bar_part {
     GtkWidget* close_gate_item = nullptr; // "Close g_ate..."
     GtkWidget* open_swoop_item = nullptr; // "Open _swoop..."
     GtkWidget* close_swoop_item = nullptr; // "Close s_woop..."
+    GtkWidget* open_video_item = nullptr; // "Open _video..."
     GtkWidget* layout_items[3] {}; // radio items: plots per page 1, 4, 9
     GtkWidget* time_scale_item = nullptr; // "Time _scale"
 };

@@ -9,7 +9,7 @@
 
 #include "core/platform/pref_store.h"
 
-const std::array<setting_entry, 9> settings_table { {
+const std::array<setting_entry, 10> settings_table { {
     { setting::plots_per_page, "plots_per_page", setting_type::integer, 1,
         "plots per page, 1, 4 or 9: the View menu's layout items read it at window build and write it" },
     { setting::enable_scale, "enable_scale", setting_type::boolean, 0,
@@ -29,6 +29,8 @@ const std::array<setting_entry, 9> settings_table { {
     { setting::gate_file, "gate_file", setting_type::text, 0,
         "the open gate, reopened at window build: written when a chosen gate opens, deleted when it is "
         "closed or fails to reopen" },
+    { setting::video_dir, "video_dir", setting_type::text, 0,
+        "the folder of the last video file chosen: the video chooser starts there" },
 } };
 
 const setting_entry& setting_of(setting s)

@@ -20,6 +20,7 @@ enum class setting : uint8_t {
     gate_dir,
     swoop_dir,
     gate_file,
+    video_dir,
 };
 
 enum class setting_type : uint8_t {
@@ -37,7 +38,7 @@ struct setting_entry {
     const char* meaning; // what it holds, and who reads and writes it
 };
 
-extern const std::array<setting_entry, 9> settings_table;
+extern const std::array<setting_entry, 10> settings_table;
 
 // The entry of a setting.
 const setting_entry& setting_of(setting s);
