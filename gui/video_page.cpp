@@ -240,8 +240,9 @@ void open_selected(video_page_part& p, bool make_current)
     events.ready = [part] { on_ready(*part); };
     events.seeked = [part] { label_update(*part); };
     events.failed = [part](const std::string& reason) { on_failed(*part, reason); };
+    page_show(p, make_current); // the picture's box is in the window before the sink starts
     std::string err;
-    p.pipeline = video_pipeline_open(path, std::move(events), &err);
+    p.pipeline = video_pipeline_open(path, p.picture, std::move(events), &err);
     if (!p.pipeline) {
         p.videos.erase(p.model.selected);
         page_hide(p);
@@ -249,16 +250,13 @@ void open_selected(video_page_part& p, bool make_current)
         return;
     }
     p.pipeline_swoop = p.model.selected;
-    gtk_box_pack_start(GTK_BOX(p.picture), p.pipeline->widget, TRUE, TRUE, 0);
     atk_object_set_name(gtk_widget_get_accessible(p.pipeline->widget), "video picture");
     gtk_drag_dest_unset(p.pipeline->widget); // a drop here reaches the window
-    gtk_widget_show(p.pipeline->widget);
     gobject_ptr<GFile> file(g_file_new_for_path(path.c_str()));
     p.monitor.reset(g_file_monitor_file(file.get(), G_FILE_MONITOR_WATCH_MOVES, nullptr, nullptr));
     if (p.monitor)
         g_signal_connect(p.monitor.get(), "changed", G_CALLBACK(on_monitor_changed), &p);
     gtk_label_set_text(GTK_LABEL(p.note_label), a->note.c_str());
-    page_show(p, make_current);
     label_update(p);
     controls_update(p);
 }

@@ -170,7 +170,8 @@ video_pipeline::~video_pipeline()
     video_pipeline_close(*this);
 }
 
-std::unique_ptr<video_pipeline> video_pipeline_open(const std::string& path, video_events events, std::string* err)
+std::unique_ptr<video_pipeline> video_pipeline_open(
+    const std::string& path, GtkWidget* box, video_events events, std::string* err)
 {
     if (!video_gstreamer_start(err))
         return nullptr;
@@ -193,6 +194,8 @@ std::unique_ptr<video_pipeline> video_pipeline_open(const std::string& path, vid
     g_text uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
     g_object_set(v->playbin.get(), "uri", uri ? uri.get() : "", "video-sink", sink, "flags", play_flag_video,
         nullptr);
+    gtk_box_pack_start(GTK_BOX(box), v->widget, TRUE, TRUE, 0);
+    gtk_widget_show(v->widget);
     gst_ptr<GstBus> bus(gst_element_get_bus(v->playbin.get()));
     v->watch.start(bus.get(), on_bus_message, v.get());
     gst_element_set_state(v->playbin.get(), GST_STATE_PAUSED);

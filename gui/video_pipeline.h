@@ -66,9 +66,12 @@ struct video_pipeline {
 // Whether GStreamer could be started (it is started by the first call).
 bool video_gstreamer_start(std::string* err);
 
-// A paused pipeline for the file, prerolling; none with *err set when it
-// cannot even be built (GStreamer or the GTK sink missing).
-std::unique_ptr<video_pipeline> video_pipeline_open(const std::string& path, video_events events, std::string* err);
+// A paused pipeline for the file, prerolling, its picture packed into the
+// box (which must be inside a window already: the sink makes a window of its
+// own for a picture without one); none with *err set when it cannot even be
+// built (GStreamer or the GTK sink missing).
+std::unique_ptr<video_pipeline> video_pipeline_open(
+    const std::string& path, GtkWidget* box, video_events events, std::string* err);
 
 // Stops the pipeline (NULL state, streaming threads joined) and its watch.
 void video_pipeline_close(video_pipeline& v);
