@@ -94,7 +94,10 @@ void on_open_activate(GtkWidget* item, gpointer data)
         show_error(c.window,
             "cannot show the file chooser: the settings schema %s is not installed; drop the %s file on the "
             "window instead",
-            chooser_schema, gate ? "gate" : video ? "video" : "swoop");
+            chooser_schema,
+            gate        ? "gate"
+                : video ? "video"
+                        : "swoop");
         return;
     }
     const char* title = gate ? "Open Gate" : video ? "Open Video" : "Open Swoop";

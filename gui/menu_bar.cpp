@@ -100,7 +100,8 @@ std::unique_ptr<menu_bar_part> menu_bar_new(window_model& m, GtkWidget* window, 
     b->close_swoop_item = add_item(file, "Close s_woop...");
     add_accelerator(b->close_swoop_item, accel_group, GDK_KEY_Delete, GdkModifierType(0));
     b->open_video_item = add_item(file, "Open _video...");
-    add_accelerator(b->open_video_item, accel_group, GDK_KEY_o, GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK));
+    add_accelerator(
+        b->open_video_item, accel_group, GDK_KEY_o, GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK));
     add_separator(file);
     GtkWidget* exit = add_item(file, "E_xit");
     add_accelerator(exit, accel_group, GDK_KEY_q, GDK_CONTROL_MASK);

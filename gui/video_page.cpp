@@ -104,7 +104,8 @@ void store_start(video_page_part& p)
         return; // the swoop file has gone: there is nothing to key the pair by
     std::string err;
     if (!video_sync_store(swoop_path, *size, a->path, a->start_ms, &err))
-        show_error(p.window, "cannot store the video's place in %s: %s", video_sync_path().c_str(), err.c_str());
+        show_error(
+            p.window, "cannot store the video's place in %s: %s", video_sync_path().c_str(), err.c_str());
 }
 
 void sync(video_page_part& p, bool force = false);
@@ -396,7 +397,8 @@ void video_attach(video_page_part& p, const std::string& path)
     if (p.model.closing)
         return;
     if (!p.model.selected) {
-        show_error(p.window, "no swoop is selected to attach the video %s to; open the swoop first", path.c_str());
+        show_error(
+            p.window, "no swoop is selected to attach the video %s to; open the swoop first", path.c_str());
         return;
     }
     video_attachment a;
@@ -461,8 +463,12 @@ void video_sync_here(video_page_part& p)
     if (!shown || !origin)
         return;
     // video time = origin + t - (first sample + start), at the middle of
-    // the frame shown, so that the ms kept lie inside it.
-    const int64_t middle_ms = (*shown + video_frame_ns(*p.pipeline) / 2) / ns_per_ms;
+    // the frame shown, so that the ms kept lie inside it. (The time stamp of
+    // a frame shown after an accurate seek is the seek's position, which
+    // may lie anywhere in the frame.)
+    const int64_t frame_ns = video_frame_ns(*p.pipeline);
+    const int64_t frame_start = *shown / frame_ns * frame_ns;
+    const int64_t middle_ms = (frame_start + frame_ns / 2) / ns_per_ms;
     a->start_ms = *origin + *p.model.time - middle_ms - s->track[0].time;
     a->note = "synchronised by hand";
     gtk_label_set_text(GTK_LABEL(p.note_label), a->note.c_str());

@@ -30,7 +30,8 @@ void learn_stream(video_pipeline& v)
     if (!caps || gst_caps_get_size(caps.get()) == 0)
         return;
     gint n = 0, d = 0;
-    if (gst_structure_get_fraction(gst_caps_get_structure(caps.get(), 0), "framerate", &n, &d) && n > 0 && d > 0) {
+    if (gst_structure_get_fraction(gst_caps_get_structure(caps.get(), 0), "framerate", &n, &d) && n > 0
+        && d > 0) {
         v.fps_n = n;
         v.fps_d = d;
     }
@@ -92,7 +93,9 @@ gboolean on_bus_message(GstBus*, GstMessage* message, gpointer data)
         GError* raw = nullptr;
         gst_message_parse_error(message, &raw, nullptr);
         g_error_ptr error(raw);
-        const std::string reason = !v.missing.empty() ? missing_reason(v) : error ? error->message : "unknown error";
+        const std::string reason = !v.missing.empty() ? missing_reason(v)
+            : error                                   ? error->message
+                                                      : "unknown error";
         tell_failed(v, reason);
         return G_SOURCE_REMOVE;
     }
@@ -161,6 +164,10 @@ bool video_gstreamer_start(std::string* err)
             *err = error ? error->message : "GStreamer cannot start";
         return false;
     }
+    // GLib's shared pool keeps idle threads for the next job; GStreamer's
+    // streaming tasks run on it, so a pipeline taken down would leave
+    // threads behind. None are kept: each goes when its job ends.
+    g_thread_pool_set_max_unused_threads(0);
     started = true;
     return true;
 }
@@ -192,8 +199,8 @@ std::unique_ptr<video_pipeline> video_pipeline_open(
     gst_object_ref_sink(v->playbin.get()); // ours, not floating
     g_object_get(sink, "widget", &v->widget, nullptr); // a reference of ours, let go once packed
     g_text uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
-    g_object_set(v->playbin.get(), "uri", uri ? uri.get() : "", "video-sink", sink, "flags", play_flag_video,
-        nullptr);
+    g_object_set(
+        v->playbin.get(), "uri", uri ? uri.get() : "", "video-sink", sink, "flags", play_flag_video, nullptr);
     gtk_box_pack_start(GTK_BOX(box), v->widget, TRUE, TRUE, 0);
     gtk_widget_show(v->widget);
     gst_ptr<GstBus> bus(gst_element_get_bus(v->playbin.get()));
@@ -244,7 +251,8 @@ void video_set_playing(video_pipeline& v, bool playing)
 std::optional<int64_t> video_position_ns(const video_pipeline& v)
 {
     gint64 position = -1;
-    if (!v.playbin || !v.prerolled || !gst_element_query_position(v.playbin.get(), GST_FORMAT_TIME, &position))
+    if (!v.playbin || !v.prerolled
+        || !gst_element_query_position(v.playbin.get(), GST_FORMAT_TIME, &position))
         return std::nullopt;
     return position;
 }

@@ -71,7 +71,8 @@ bool is_video_file(const std::string& path)
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return false;
     std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(g_ascii_tolower(c)); });
+    std::transform(
+        ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(g_ascii_tolower(c)); });
     for (const char* video : { "mp4", "mov", "mkv", "webm", "avi" })
         if (ext == video)
             return true;
@@ -205,7 +206,8 @@ bool video_sync_store(const std::string& swoop_path, int64_t swoop_size, const s
     const std::string path = video_sync_path();
     g_text folder(g_path_get_dirname(path.c_str()));
     GError* raw = nullptr;
-    if (g_mkdir_with_parents(folder.get(), 0700) != 0 || !g_key_file_save_to_file(file.get(), path.c_str(), &raw)) {
+    if (g_mkdir_with_parents(folder.get(), 0700) != 0
+        || !g_key_file_save_to_file(file.get(), path.c_str(), &raw)) {
         g_error_ptr error(raw);
         if (err)
             *err = error ? error->message : "cannot make the folder " + std::string(folder.get());

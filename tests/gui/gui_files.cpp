@@ -24,7 +24,8 @@ std::string make_test_video(const std::string& dir, const std::string& name, con
         if (c == ':')
             c = '-';
     const std::string made = test_support::output_dir("videos") + "/" + std::to_string(v.width) + "x"
-        + std::to_string(v.height) + "-" + std::to_string(frames) + "-" + (stamp.empty() ? "now" : stamp) + ".webm";
+        + std::to_string(v.height) + "-" + std::to_string(frames) + "-" + (stamp.empty() ? "now" : stamp)
+        + ".webm";
     if (!test_support::file_exists(made)) {
         // Made under a name of its own and renamed: test processes running at
         // the same time see the whole file or none.
@@ -40,7 +41,8 @@ std::string make_test_video(const std::string& dir, const std::string& name, con
         args.push_back("location=" + part);
         g_text program(g_find_program_in_path("gst-launch-1.0"));
         if (!program)
-            throw std::runtime_error("gst-launch-1.0 is missing (scripts/bootstrap installs gstreamer1.0-tools)");
+            throw std::runtime_error(
+                "gst-launch-1.0 is missing (scripts/bootstrap installs gstreamer1.0-tools)");
         const test_support::run_result r = test_support::run_program(program.get(), args);
         if (r.status != 0 || !test_support::file_exists(part))
             throw std::runtime_error("gst-launch-1.0 could not make a test video: " + r.out + r.err);
