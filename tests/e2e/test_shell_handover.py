@@ -35,6 +35,7 @@ MENUS = [
         None,
         ("Open _swoop...", "menu item", "<Primary>o"),
         ("Close s_woop...", "menu item", "Delete"),
+        ("Open _video...", "menu item", "<Primary><Shift>o"),
         None,
         ("E_xit", "menu item", "<Primary>q"),
     ]),
