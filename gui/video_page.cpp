@@ -79,9 +79,12 @@ void label_update(video_page_part& p)
         int64_t shown = *target;
         const video_pipeline* v = p.pipeline.get();
         const int64_t end_ms = v && v->duration_ns > 0 ? v->duration_ns / ns_per_ms : -1;
-        if (v && v->playing && !v->seek_busy && *target >= 0 && (end_ms < 0 || *target < end_ms))
-            if (const std::optional<int64_t> now = video_position_ns(*v))
+        if (v && !v->seek_busy && !v->next_seek && *target >= 0 && (end_ms < 0 || *target < end_ms)) {
+            // Playing: where GStreamer is; paused: the frame shown.
+            const std::optional<int64_t> now = v->playing ? video_position_ns(*v) : video_shown_frame_ns(*v);
+            if (now)
                 shown = *now / ns_per_ms;
+        }
         text += ", video " + seconds_text(shown);
         if (*target < 0)
             text += " (before it starts)";
@@ -239,7 +242,12 @@ void open_selected(video_page_part& p, bool make_current)
     video_page_part* part = &p;
     video_events events;
     events.ready = [part] { on_ready(*part); };
-    events.seeked = [part] { label_update(*part); };
+    events.seeked = [part] {
+        label_update(*part);
+        // The frame of a seek is the sink's from now on: painted at once.
+        if (part->pipeline && part->pipeline->widget)
+            gtk_widget_queue_draw(part->pipeline->widget);
+    };
     events.failed = [part](const std::string& reason) { on_failed(*part, reason); };
     page_show(p, make_current); // the picture's box is in the window before the sink starts
     std::string err;

@@ -286,6 +286,7 @@ TEST(video_page, playing_plays_both_a_drag_seeks_key_frames_and_the_end_stops_bo
     EXPECT_FALSE(w.video().pipeline->playing);
     w.wait_settled();
     expect_frame_at_slider(w);
+    screenshot(w.window(), "video_page_played_to_the_end");
 }
 
 TEST(video_page, the_page_stays_after_the_plot_pages_and_out_of_their_mapping)
