@@ -79,7 +79,8 @@ void label_update(video_page_part& p)
         int64_t shown = *target;
         const video_pipeline* v = p.pipeline.get();
         const int64_t end_ms = v && v->duration_ns > 0 ? v->duration_ns / ns_per_ms : -1;
-        if (v && !v->seek_busy && !v->next_seek && *target >= 0 && (end_ms < 0 || *target < end_ms)) {
+        if (v && !v->seek_busy && !v->state_busy && !v->next_seek && *target >= 0
+            && (end_ms < 0 || *target < end_ms)) {
             // Playing: where GStreamer is; paused: the frame shown.
             const std::optional<int64_t> now = v->playing ? video_position_ns(*v) : video_shown_frame_ns(*v);
             if (now)
@@ -159,7 +160,7 @@ void sync(video_page_part& p, bool force)
         } else if (!v->playing) {
             seek_unless_there(true);
             video_set_playing(*v, true);
-        } else if (!v->seek_busy) {
+        } else if (!v->seek_busy && !v->state_busy) {
             // Both run on the monotonic clock; a hand on the slider or a late
             // start puts them apart, and then the video jumps to the slider.
             const std::optional<int64_t> now = video_position_ns(*v);

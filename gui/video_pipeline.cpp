@@ -132,6 +132,7 @@ gboolean on_bus_message(GstBus*, GstMessage* message, gpointer data)
         }
         const bool was_seeking = v.seek_busy;
         v.seek_busy = false;
+        v.state_busy = false;
         if (v.next_seek) {
             const video_pipeline::seek_request r = *v.next_seek;
             v.next_seek.reset();
@@ -233,7 +234,9 @@ void video_seek(video_pipeline& v, int64_t position_ns, bool accurate)
     v.target_ns = position_ns;
     v.target_accurate = accurate;
     const video_pipeline::seek_request r { position_ns, accurate };
-    if (!v.prerolled || v.seek_busy) {
+    // One thing at a time: the end of a change of state and the end of a
+    // seek look alike on the bus.
+    if (!v.prerolled || v.seek_busy || v.state_busy) {
         v.next_seek = r;
         return;
     }
@@ -245,7 +248,9 @@ void video_set_playing(video_pipeline& v, bool playing)
     if (!v.playbin || v.playing == playing)
         return;
     v.playing = playing;
-    gst_element_set_state(v.playbin.get(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED);
+    if (gst_element_set_state(v.playbin.get(), playing ? GST_STATE_PLAYING : GST_STATE_PAUSED)
+        == GST_STATE_CHANGE_ASYNC)
+        v.state_busy = true;
 }
 
 std::optional<int64_t> video_position_ns(const video_pipeline& v)

@@ -51,6 +51,7 @@ struct video_pipeline {
     // State and seeking.
     bool playing = false; // asked to play
     bool seek_busy = false; // a seek was made and is not done
+    bool state_busy = false; // a change of state is under way (a seek waits for it)
     struct seek_request {
         int64_t position_ns;
         bool accurate;

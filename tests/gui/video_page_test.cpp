@@ -51,7 +51,7 @@ struct video_window {
     bool settled() const
     {
         const video_pipeline* v = video().pipeline.get();
-        return v && v->prerolled && !v->seek_busy && !v->next_seek;
+        return v && v->prerolled && !v->seek_busy && !v->state_busy && !v->next_seek;
     }
     void wait_settled() const
     {
