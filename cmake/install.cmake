@@ -108,7 +108,11 @@ find_program(SKIMRA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 find_program(SKIMRA_FILE_PROGRAM file)
 set(skimra_depends fonts-liberation)
 if(TARGET sk-gui)
-  list(APPEND skimra_depends adwaita-icon-theme)
+  # The video page plays with GStreamer's plugins, which no library
+  # dependency names: the GTK sink, the containers and VP8 (good), playbin
+  # and the base elements, and libav for the cameras' H.264 and H.265.
+  list(APPEND skimra_depends adwaita-icon-theme gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    gstreamer1.0-gtk3 gstreamer1.0-libav)
 endif()
 if(SKIMRA_DPKG_SHLIBDEPS AND SKIMRA_FILE_PROGRAM)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -116,7 +120,7 @@ else()
   list(APPEND skimra_depends libc6 libstdc++6 libgcc-s1 libglib2.0-0 libcairo2
     libpango-1.0-0 libpangocairo-1.0-0)
   if(TARGET sk-gui)
-    list(APPEND skimra_depends libgtk-3-0 libgdk-pixbuf-2.0-0)
+    list(APPEND skimra_depends libgtk-3-0 libgdk-pixbuf-2.0-0 libgstreamer1.0-0 libgstreamer-plugins-base1.0-0)
   endif()
 endif()
 list(JOIN skimra_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)

@@ -99,6 +99,9 @@ std::unique_ptr<menu_bar_part> menu_bar_new(window_model& m, GtkWidget* window, 
     add_accelerator(b->open_swoop_item, accel_group, GDK_KEY_o, GDK_CONTROL_MASK);
     b->close_swoop_item = add_item(file, "Close s_woop...");
     add_accelerator(b->close_swoop_item, accel_group, GDK_KEY_Delete, GdkModifierType(0));
+    b->open_video_item = add_item(file, "Open _video...");
+    add_accelerator(
+        b->open_video_item, accel_group, GDK_KEY_o, GdkModifierType(GDK_CONTROL_MASK | GDK_SHIFT_MASK));
     add_separator(file);
     b->export_page_item = add_item(file, "_Export page...");
     add_accelerator(b->export_page_item, accel_group, GDK_KEY_e, GDK_CONTROL_MASK);

@@ -26,6 +26,7 @@ struct menu_bar_part {
     GtkWidget* close_swoop_item = nullptr; // "Close s_woop..."
     GtkWidget* export_page_item = nullptr; // "_Export page..."
     GtkWidget* export_samples_item = nullptr; // "Export _samples..."
+    GtkWidget* open_video_item = nullptr; // "Open _video..."
     GtkWidget* layout_items[3] {}; // radio items: plots per page 1, 4, 9
     GtkWidget* time_scale_item = nullptr; // "Time _scale"
 };

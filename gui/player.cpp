@@ -71,6 +71,7 @@ gboolean on_player_tick(gpointer data)
     if (!keep_running)
         p.tick_source.release(); // this source ends with the FALSE below
     gtk_range_set_value(GTK_RANGE(p.slider), v);
+    model_set_player(p.model, p.playing, p.model.dragging);
     return keep_running ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
@@ -86,6 +87,7 @@ void on_play_clicked(GtkButton*, gpointer data)
         p.tick_source.reset();
     }
     show_state(p.button, p.playing);
+    model_set_player(p.model, p.playing, p.model.dragging);
 }
 
 // The user moves the slider: playing goes on from the new position.
@@ -124,6 +126,16 @@ void follow_model_time(player_part& p)
     gtk_range_set_value(GTK_RANGE(p.slider), value);
 }
 
+// A press on the slider starts a drag (or a jump to the click), the release
+// ends it.
+gboolean on_scale_button_event(GtkWidget*, GdkEventButton* event, gpointer data)
+{
+    player_part& p = part_of(data);
+    if (event->type == GDK_BUTTON_PRESS || event->type == GDK_BUTTON_RELEASE)
+        model_set_player(p.model, p.playing, event->type == GDK_BUTTON_PRESS);
+    return FALSE;
+}
+
 gchar* on_scale_format_value(GtkScale*, gdouble value, gpointer)
 {
     return g_strdup_printf("%.2fs", value / 1000);
@@ -142,6 +154,7 @@ player_part::~player_part()
     tick_source.reset();
     for (int id : listeners)
         model_unlisten(model, id);
+    model_set_player(model, false, false); // the time scale went: nothing plays or drags
 }
 
 std::unique_ptr<player_part> player_new(window_model& m)
@@ -167,6 +180,8 @@ std::unique_ptr<player_part> player_new(window_model& m)
     g_signal_connect(p->slider, "change-value", G_CALLBACK(on_scale_change_value), part);
     g_signal_connect(p->slider, "value-changed", G_CALLBACK(on_scale_value_changed), part);
     g_signal_connect(p->slider, "format-value", G_CALLBACK(on_scale_format_value), nullptr);
+    g_signal_connect(p->slider, "button-press-event", G_CALLBACK(on_scale_button_event), part);
+    g_signal_connect(p->slider, "button-release-event", G_CALLBACK(on_scale_button_event), part);
     // A primary click on the trough jumps the slider to the click.
     g_object_set(gtk_settings_get_default(), "gtk-primary-button-warps-slider", TRUE, nullptr);
 
@@ -204,6 +219,7 @@ void player_stop(player_part& p)
     p.tick_source.reset();
     p.playing = false;
     show_state(p.button, false);
+    model_set_player(p.model, false, p.model.dragging);
 }
 
 int player_live_ticks()

@@ -4,7 +4,8 @@
 // relative to its entry-gate crossing (or its top of the turn), with marks at
 // its phases. Moving the slider, by hand or by playing in real time, sets the
 // model's time, which moves a marker over every plot of every drawn swoop.
-// The part exists while the time scale is on.
+// The model's player state follows the play button and the hand on the
+// slider. The part exists while the time scale is on.
 #pragma once
 
 #include <gtk/gtk.h>

@@ -464,6 +464,23 @@ void on_page_destroy(GtkWidget* page, gpointer data)
     g_object_set_data(G_OBJECT(page), state_key, nullptr);
 }
 
+// Whether a notebook page is one of the plot pages (the pages of other
+// parts come after them and are left alone).
+bool is_plot_page(GtkWidget* page)
+{
+    return page && g_object_get_data(G_OBJECT(page_drawing_area(page)), label_key) != nullptr;
+}
+
+// The plot pages now in the notebook: they follow "metrics" without a gap.
+int plot_page_count(const plot_pages_part& p)
+{
+    GtkNotebook* notebook = GTK_NOTEBOOK(p.notebook);
+    int count = 0;
+    while (is_plot_page(gtk_notebook_get_nth_page(notebook, 1 + count)))
+        count++;
+    return count;
+}
+
 GtkWidget* plot_page_new(plot_pages_part& p, const plot_page& layout)
 {
     auto* st = new page_state;
@@ -502,7 +519,10 @@ GtkWidget* plot_page_new(plot_pages_part& p, const plot_page& layout)
 
     gtk_widget_show(st->area);
     gtk_widget_show(st->overlay);
-    gtk_notebook_append_page(GTK_NOTEBOOK(p.notebook), st->overlay, gtk_label_new(layout.name));
+    // After "metrics" and the plot pages before it, ahead of any page of
+    // another part.
+    gtk_notebook_insert_page(
+        GTK_NOTEBOOK(p.notebook), st->overlay, gtk_label_new(layout.name), 1 + plot_page_count(p));
     return st->overlay;
 }
 
@@ -817,10 +837,15 @@ std::unique_ptr<plot_pages_part> plot_pages_new(window_model& m, GtkWidget* wind
 void pages_build(plot_pages_part& p, int plots_per_page)
 {
     GtkNotebook* notebook = GTK_NOTEBOOK(p.notebook);
-    const int c = gtk_notebook_get_current_page(notebook);
-    const int n = gtk_notebook_get_n_pages(notebook);
-    while (gtk_notebook_get_n_pages(notebook) > 1)
-        gtk_notebook_remove_page(notebook, -1);
+    // Pages of other parts after the plot pages stay, and count for nothing
+    // here; when one of them is in view it stays in view.
+    int c = gtk_notebook_get_current_page(notebook);
+    const int n = 1 + plot_page_count(p);
+    GtkWidget* other_in_view = c >= n ? gtk_notebook_get_nth_page(notebook, c) : nullptr;
+    if (other_in_view)
+        c = -1; // none of ours: the mapping below leaves the saved page alone
+    while (is_plot_page(gtk_notebook_get_nth_page(notebook, 1)))
+        gtk_notebook_remove_page(notebook, 1);
 
     // Which plot was in view, by the layout just taken down.
     uint32_t& s = p.saved_plot_page;
@@ -836,7 +861,7 @@ void pages_build(plot_pages_part& p, int plots_per_page)
             s = 1;
         else if (c == 2 && s < 5)
             s = 5;
-    } else if (n == 9) { // one per page
+    } else if (n == 9 && c >= 0) { // one per page
         s = uint32_t(c);
     }
 
@@ -844,7 +869,8 @@ void pages_build(plot_pages_part& p, int plots_per_page)
     if (pages.empty()) {
         std::printf("ERROR: invalid plots_per_page\n");
         std::fflush(stdout);
-        gtk_notebook_set_current_page(notebook, c);
+        gtk_notebook_set_current_page(
+            notebook, other_in_view ? gtk_notebook_page_num(notebook, other_in_view) : c);
         return;
     }
     p.views = {}; // a new layout shows every plot whole
@@ -857,6 +883,8 @@ void pages_build(plot_pages_part& p, int plots_per_page)
         show = s > 4 ? 2 : s != 0 ? 1 : 0;
     else
         show = s != 0 ? 1 : 0;
+    if (other_in_view)
+        show = gtk_notebook_page_num(notebook, other_in_view);
     gtk_notebook_set_current_page(notebook, show);
 }
 

@@ -54,7 +54,8 @@ struct plot_pages_part {
 std::unique_ptr<plot_pages_part> plot_pages_new(window_model& m, GtkWidget* window);
 
 // Replaces the plot pages with a layout of 1, 4 or 9 plots per page, keeping
-// the plot being looked at in view.
+// the plot being looked at in view. Pages other parts appended after the
+// plot pages stay after them and count for nothing in the page mapping.
 void pages_build(plot_pages_part& p, int plots_per_page);
 
 // After a change of selection or option: plots, report, markers, pages.
@@ -82,7 +83,8 @@ void markers_clear_all(plot_pages_part& p);
 // The selected swoop's report on the "metrics" page (empty without one).
 void report_update(plot_pages_part& p);
 
-// Re-renders the plot pages (each when it is next allocated).
+// Re-renders the plot pages (each when it is next allocated); other parts'
+// pages are left alone.
 void pages_redraw(plot_pages_part& p);
 
 // The plot sheet on a page of width x height: a landscape 11 x 8.5 sheet

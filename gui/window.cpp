@@ -207,6 +207,8 @@ GtkWidget* window_build(GtkApplication* app)
     ctx.choosers = file_choosers_new(
         m, window, menu.open_gate_item, menu.close_gate_item, menu.open_swoop_item, menu.close_swoop_item);
     plot_pages_attach_export(*ctx.pages, menu.export_page_item, menu.export_samples_item);
+    ctx.video = video_page_new(m, window, ctx.pages->notebook);
+    file_choosers_add_video(*ctx.choosers, menu.open_video_item);
 
     ctx.pond_check = ctx.options->pond_check;
     ctx.metric_check = ctx.options->metric_check;

@@ -29,6 +29,7 @@
 #include "gui/player.h"
 #include "gui/plot_pages.h"
 #include "gui/swoop_list.h"
+#include "gui/video_page.h"
 #include "gui/window_model.h"
 
 // One per main window, attached to it as object data "context" until the
@@ -42,6 +43,7 @@ struct window_context {
     std::unique_ptr<plot_pages_part> pages;
     std::unique_ptr<player_part> player; // none while the time scale is off
     std::unique_ptr<file_choosers_part> choosers;
+    std::unique_ptr<video_page_part> video; // the "video" page, after the plot pages while shown
 
     GtkWidget* pond_check = nullptr; // "draw pond"
     GtkWidget* metric_check = nullptr; // "metric units"

@@ -125,6 +125,15 @@ void model_set_time(window_model& m, std::optional<int32_t> time)
     notify(m, event_of(model_change::time));
 }
 
+void model_set_player(window_model& m, bool playing, bool dragging)
+{
+    if (m.playing == playing && m.dragging == dragging)
+        return;
+    m.playing = playing;
+    m.dragging = dragging;
+    notify(m, event_of(model_change::player));
+}
+
 bool model_is_compared(const window_model& m, const swoop* s)
 {
     return std::find(m.compared.begin(), m.compared.end(), s) != m.compared.end();
@@ -189,4 +198,10 @@ void model_close_swoop(window_model& m, swoop* s)
 {
     if (!m.closing && s && m.commands.close_swoop)
         m.commands.close_swoop(s);
+}
+
+void model_attach_video(window_model& m, std::string path)
+{
+    if (!m.closing && m.commands.attach_video)
+        m.commands.attach_video(std::move(path));
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The state the parts of a main window share, and how they hear of its
 // changes: the open gate and its pond copy, the open swoops in list order,
-// the selection, the compared swoops, the options and the player's time.
+// the selection, the compared swoops, the options and the player's time and
+// state.
 //
 // A part changes the model through the functions below; each change tells
 // the listeners of its kind once, in the order they were connected. The
@@ -32,6 +33,7 @@ enum class model_change : uint8_t {
     gate, // a gate was opened or closed
     options, // units, pond, plots per page or the time scale
     time, // the player's time moved (or the time scale came or went)
+    player, // the player started or stopped playing, or a drag of its slider began or ended
 };
 
 // The window's options.
@@ -60,6 +62,7 @@ struct model_commands {
     std::function<bool(const char* path, bool remember)> open_gate; // remember: store as the gate to reopen
     std::function<void()> close_gate;
     std::function<void(swoop* s)> close_swoop;
+    std::function<void(std::string path)> attach_video; // installed by the video page
 };
 
 struct window_model {
@@ -73,6 +76,8 @@ struct window_model {
                                   // drawn in full, not as an overlay)
     window_options options;
     std::optional<int32_t> time; // ms on the player's slider; none without the time scale
+    bool playing = false; // the player plays (time moves in real time)
+    bool dragging = false; // the user holds the player's slider
     bool closing = false; // the window is going: no more notifications or commands
     model_commands commands;
 
@@ -106,6 +111,8 @@ void model_set_gate(window_model& m, std::unique_ptr<::gate> g, std::vector<vec3
 void model_set_options(window_model& m, const window_options& options);
 // Told only when the time changes.
 void model_set_time(window_model& m, std::optional<int32_t> time);
+// The player's state; told only when it changes.
+void model_set_player(window_model& m, bool playing, bool dragging);
 
 // Whether a swoop is ticked, and the ticked swoops drawn as overlays (all
 // but the selected one) in list order.
@@ -127,3 +134,5 @@ void model_open_swoops(window_model& m, std::vector<std::string> paths);
 bool model_open_gate(window_model& m, const char* path, bool remember);
 void model_close_gate(window_model& m);
 void model_close_swoop(window_model& m, swoop* s);
+// Attaches a video file to the selected swoop (handled by the video page).
+void model_attach_video(window_model& m, std::string path);

@@ -6,9 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
-#include "core/platform/platform.h"
 
 const char* const logbook_analysis_version = SKIMRA_ANALYSIS_VERSION;
 
@@ -81,17 +79,6 @@ using std::chrono::days;
 using std::chrono::milliseconds;
 using std::chrono::sys_days;
 
-// Whole seconds and the milliseconds left over, rounding toward minus infinity.
-void split_ms(int64_t ms, int64_t& seconds, int64_t& rest)
-{
-    seconds = ms / 1000;
-    rest = ms % 1000;
-    if (rest < 0) {
-        seconds -= 1;
-        rest += 1000;
-    }
-}
-
 struct utc_fields {
     int year, month, day, hour, minute, second, ms;
 };
@@ -121,22 +108,6 @@ void jump_results_from_swoop(const swoop& s, jump_record& jump)
         jump.results[id] = result_fields[id].of(r);
     if (r.turn_degrees)
         jump.right_hand = r.right_hand;
-}
-
-std::optional<int64_t> sample_time_to_utc_ms(int64_t sample_ms)
-{
-    int64_t seconds = 0, rest = 0;
-    split_ms(sample_ms, seconds, rest);
-    std::tm tm {};
-    if (!platform_localtime(seconds, &tm))
-        return std::nullopt;
-    const std::chrono::year_month_day ymd { std::chrono::year(tm.tm_year + 1900),
-        std::chrono::month(static_cast<unsigned>(tm.tm_mon + 1)),
-        std::chrono::day(static_cast<unsigned>(tm.tm_mday)) };
-    if (!ymd.ok())
-        return std::nullopt;
-    const int64_t day_ms = std::chrono::duration_cast<milliseconds>(sys_days(ymd).time_since_epoch()).count();
-    return day_ms + ((tm.tm_hour * 60 + tm.tm_min) * 60 + tm.tm_sec) * int64_t(1000) + rest;
 }
 
 std::string utc_iso8601(int64_t utc_ms)

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/swoop/swoop.h"
+#include "core/track/sample_time.h" // sample_time_to_utc_ms, the jump's UTC time
 
 // The version of the analysis that filled a row ("2.23"); a row analysed by
 // another version is analysed again.
@@ -90,14 +91,6 @@ struct jump_record {
 // The results of an analysed swoop as the row stores them: the analysis'
 // results record, column by column, and the turn's direction.
 void jump_results_from_swoop(const swoop& s, jump_record& jump);
-
-// The UTC time of a sample time. The logger writes UTC, and the reader took
-// that reading as local time (mktime). Breaking the stored seconds down as
-// local time gives the reading back, which is then read as UTC. A reading in
-// the hour that a spring-forward skips locally cannot be told from the hour
-// after it and comes back one hour late. None when the time cannot be broken
-// down.
-std::optional<int64_t> sample_time_to_utc_ms(int64_t sample_ms);
 
 // "2019-07-14T17:00:00.000Z" for ms since the epoch.
 std::string utc_iso8601(int64_t utc_ms);

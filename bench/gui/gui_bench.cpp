@@ -15,6 +15,8 @@
 #include <gtk/gtk.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +31,7 @@
 #include "gui/plot_pages.h"
 #include "gui/resources.h"
 #include "gui/swoop_list.h"
+#include "gui/video_page.h"
 #include "gui/window.h"
 #include "tools/track_sim/track_sim.h"
 
@@ -187,6 +190,16 @@ struct bench_window {
     }
 };
 
+GtkWidget* find_play_button(window_context* ctx)
+{
+    GtkWidget* box = gtk_widget_get_parent(ctx->time_scale);
+    g_autoptr(GList) children = gtk_container_get_children(GTK_CONTAINER(box));
+    for (GList* l = children; l; l = l->next)
+        if (GTK_IS_BUTTON(l->data))
+            return GTK_WIDGET(l->data);
+    return nullptr;
+}
+
 long resident_mb()
 {
     rusage u {};
@@ -265,6 +278,148 @@ void player_tick_with_4_compared(benchmark::State& state)
     }
 }
 
+// --- the video --------------------------------------------------------------------
+
+// A 30 s 720p 30 fps VP8 video with a key frame every 30 frames, made once by
+// gst-launch-1.0 as the tests make theirs (its creation time lies outside
+// the jump: it starts at the entry-gate crossing).
+const std::string& video_file()
+{
+    static const std::string path = [] {
+        const std::string made = scratch + "/tracks/helmet.webm";
+        const std::string command = "gst-launch-1.0 -q videotestsrc num-buffers=900 ! "
+                                    "video/x-raw,width=1280,height=720,framerate=30/1 ! timeoverlay ! "
+                                    "vp8enc keyframe-max-dist=30 deadline=1 ! "
+                                    "webmmux creation-time=2001-01-01T00:00:00Z ! filesink location="
+            + made;
+        gint status = 1;
+        if (!g_spawn_command_line_sync(command.c_str(), nullptr, nullptr, &status, nullptr) || status != 0)
+            std::fprintf(stderr, "gui_bench: gst-launch-1.0 could not make the video\n");
+        return made;
+    }();
+    return path;
+}
+
+// The bench window with the video attached to the selected swoop and prerolled.
+video_page_part& attach_video(const bench_window& w)
+{
+    w.select(files().along);
+    video_page_part& v = *w.ctx()->video;
+    model_attach_video(w.ctx()->model, video_file());
+    spin_until([&] { return v.pipeline && v.pipeline->prerolled && !v.pipeline->seek_busy; });
+    return v;
+}
+
+void video_paused_seek(benchmark::State& state)
+{
+    bench_window w(0, true);
+    video_page_part& v = attach_video(w);
+    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
+    const double upper = std::min(29000.0, gtk_adjustment_get_upper(gtk_range_get_adjustment(slider)));
+    GdkFrameClock* clock = gtk_widget_get_frame_clock(w.window);
+    int painted = 0;
+    const gulong id = g_signal_connect(clock, "after-paint",
+        G_CALLBACK(+[](GdkFrameClock*, gpointer n) { ++*static_cast<int*>(n); }), &painted);
+    double t = 0;
+    for (auto _ : state) {
+        t = std::fmod(t + 7377, upper); // never on a key frame twice in a row
+        const uint64_t done = v.pipeline->seeks_done;
+        gtk_range_set_value(slider, t);
+        spin_until([&] { return v.pipeline->seeks_done > done; }); // the sink has the frame
+        const int before = painted;
+        spin_until([&] { return painted > before; }); // and it is on the screen
+    }
+    g_signal_handler_disconnect(clock, id);
+}
+
+// One tick while playing, with four compared swoops, at the pace of real time
+// (the slider's value is where the clock has taken playback), with or without
+// the video playing along.
+void player_tick_playing(benchmark::State& state, bool video)
+{
+    bench_window w(4, true);
+    w.select(files().along);
+    if (video) {
+        attach_video(w);
+        gtk_notebook_set_current_page(GTK_NOTEBOOK(w.ctx()->notebook), 1); // the plots in view
+        w.rendered();
+    }
+    GtkRange* slider = GTK_RANGE(w.ctx()->time_scale);
+    const double upper = gtk_adjustment_get_upper(gtk_range_get_adjustment(slider));
+    model_set_player(w.ctx()->model, true, false); // the benchmark is the tick
+    double start = 0;
+    g_timer_ptr timer(g_timer_new());
+    for (auto _ : state) {
+        double t = start + 1000 * g_timer_elapsed(timer.get(), nullptr);
+        if (t > upper - 200) {
+            state.PauseTiming();
+            start = 0;
+            g_timer_start(timer.get());
+            t = 0;
+            state.ResumeTiming();
+        }
+        const uint64_t before = plot_page_renders();
+        gtk_range_set_value(slider, t); // what a tick does
+        spin_until([&] { return plot_page_renders() > before; });
+    }
+    model_set_player(w.ctx()->model, false, false);
+}
+
+void player_tick_playing_with_4_compared(benchmark::State& state)
+{
+    player_tick_playing(state, false);
+}
+
+void player_tick_playing_with_4_compared_and_video(benchmark::State& state)
+{
+    player_tick_playing(state, true);
+}
+
+// 30 s of playback with the real player, from the gate to the end of the
+// range and again: at every tick, GStreamer's position and the frame shown
+// against the slider's time (the video's offset is 0).
+void video_position_over_30s_playback(benchmark::State& state)
+{
+    bench_window w(0, true);
+    video_page_part& v = attach_video(w);
+    window_context* ctx = w.ctx();
+    GtkRange* slider = GTK_RANGE(ctx->time_scale);
+    GtkWidget* play = find_play_button(ctx);
+    const double frame_ms = 1000.0 / 30;
+    double max_error = 0, max_lag = 0, sum_error = 0;
+    int ticks = 0;
+    for (auto _ : state) {
+        double played = 0;
+        while (played < 30000) {
+            gtk_range_set_value(slider, 0);
+            spin_until([&] { return !v.pipeline->seek_busy && !v.pipeline->next_seek; });
+            const gint64 started = g_get_monotonic_time();
+            gtk_button_clicked(GTK_BUTTON(play));
+            while (ctx->model.playing) {
+                const int32_t before = *ctx->model.time;
+                spin_until([&] { return !ctx->model.playing || *ctx->model.time != before; });
+                if (!ctx->model.playing || *ctx->model.time < 200)
+                    continue; // the first ticks: the pipeline is starting
+                const double want = *ctx->model.time + *video_offset(v);
+                const std::optional<int64_t> pos = video_position_ns(*v.pipeline);
+                const std::optional<int64_t> shown = video_shown_frame_ns(*v.pipeline);
+                if (!pos || !shown || want >= 29900)
+                    continue;
+                const double error = std::abs(double(*pos) / 1e6 - want);
+                max_error = std::max(max_error, error);
+                max_lag = std::max(max_lag, want - double(*shown) / 1e6);
+                sum_error += error;
+                ticks++;
+            }
+            played += double(g_get_monotonic_time() - started) / 1000;
+        }
+    }
+    state.counters["max_error_frames"] = max_error / frame_ms;
+    state.counters["mean_error_frames"] = ticks ? sum_error / ticks / frame_ms : 0;
+    state.counters["max_shown_lag_frames"] = max_lag / frame_ms;
+    state.counters["ticks"] = ticks;
+}
+
 // The slider of a window with the first swoop selected and four compared,
 // and its range.
 struct slider_range {
@@ -336,6 +491,10 @@ BENCHMARK(open_20_swoops)->Unit(benchmark::kMillisecond)->Iterations(3)->UseReal
 BENCHMARK(player_tick_with_4_compared)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(slider_drag_100_steps)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(slider_drag_100_steps_each_rendered)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(video_paused_seek)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(player_tick_playing_with_4_compared)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(player_tick_playing_with_4_compared_and_video)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(video_position_over_30s_playback)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char** argv)
 {

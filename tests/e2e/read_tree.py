@@ -17,7 +17,7 @@ NODE: {"role": "push button", "name": "...", "states": ["enabled", ...],
        "children": [NODE, ...]} plus, where they apply,
        "description": text,
        "extents": [x, y, width, height]   (screen pixels, showing nodes),
-       "text": the whole text (text views, entries, terminals),
+       "text": the whole text (text views, entries, terminals, labels),
        "value": {"current": v, "min": lo, "max": hi} (sliders, spin buttons),
        "keys": the key bindings of the first action (menus, menu items,
                buttons, check boxes), e.g. "g;<Alt>f:g;<Primary>g".
@@ -28,7 +28,7 @@ import sys
 
 import pyatspi
 
-TEXT_ROLES = {"text", "entry", "password text", "terminal", "paragraph", "document text"}
+TEXT_ROLES = {"text", "entry", "password text", "terminal", "paragraph", "document text", "label"}
 VALUE_ROLES = {"slider", "spin button", "progress bar"}
 KEY_ROLES = {"menu", "menu item", "check menu item", "radio menu item", "push button",
              "toggle button", "check box", "radio button"}

@@ -545,6 +545,31 @@ class Session:
         x, y, w, h = node.extents
         self.click(x + w // 2, y + h // 2, button)
 
+    def drag_files(self, paths: Sequence[Path], x: int, y: int) -> None:
+        """Drags files onto the screen position (x, y) as from a file
+        manager: drag_source.py offers them at the top left of the screen,
+        and the real mouse (xdotool) drags its label there and lets go."""
+        source = subprocess.Popen([SYSTEM_PYTHON, str(HERE / "drag_source.py"), *map(str, paths)],
+                                  env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            wid = self.wait_windows("drag source", timeout=20)
+            geometry = self.window_geometry(wid)
+            sx, sy = geometry["X"] + geometry["WIDTH"] // 2, geometry["Y"] + geometry["HEIGHT"] // 2
+            self.xdotool("mousemove", "--sync", str(sx), str(sy))
+            self.xdotool("mousedown", "1")
+            # The drag starts past the toolkit's threshold and follows the
+            # pointer in steps, as a hand moves it.
+            steps = 12
+            for i in range(1, steps + 1):
+                self.xdotool("mousemove", str(sx + (x - sx) * i // steps), str(sy + (y - sy) * i // steps))
+                time.sleep(0.05)  # the pace of a hand, not a synchronisation
+            self.xdotool("mouseup", "1")
+            source.wait(timeout=20)
+        finally:
+            if source.poll() is None:
+                source.kill()
+                source.wait()
+
     def screenshot(self, step: str, window: Optional[int] = None) -> Path:
         """Saves <output>/<test>-<step>.png of the whole screen (or one
         window; the whole screen also shows open menus and dialogs)."""

@@ -38,6 +38,7 @@ MENUS = [
         None,
         ("Open _swoop...", "menu item", "<Primary>o"),
         ("Close s_woop...", "menu item", "Delete"),
+        ("Open _video...", "menu item", "<Primary><Shift>o"),
         None,
         ("_Export page...", "menu item", "<Primary>e"),
         ("Export _samples...", "menu item", ""),

@@ -52,38 +52,6 @@ void activate(GtkWidget* window, const char* label)
     flush();
 }
 
-// Drops URIs on the window the way a drag from a file manager ends: the
-// selection arrives as a real text/uri-list through the X server.
-void drop_uris(GtkWidget* window, const strings& uris)
-{
-    static strings offered;
-    offered = uris;
-    GtkClipboard* clipboard
-        = gtk_widget_get_clipboard(window, gdk_atom_intern_static_string("SKIMRA_TEST_DROP"));
-    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
-    gtk_target_list_add_uri_targets(list, 0);
-    int n = 0;
-    GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &n);
-    gtk_clipboard_set_with_data(
-        clipboard, targets, guint(n),
-        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer) {
-            std::vector<gchar*> v;
-            for (const std::string& u : offered)
-                v.push_back(const_cast<gchar*>(u.c_str()));
-            v.push_back(nullptr);
-            gtk_selection_data_set_uris(data, v.data());
-        },
-        nullptr, nullptr);
-    gtk_target_table_free(targets, n);
-    gtk_target_list_unref(list);
-    GtkSelectionData* data
-        = gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string("text/uri-list"));
-    ASSERT_NE(data, nullptr);
-    g_signal_emit_by_name(window, "drag-data-received", nullptr, 10, 10, data, 0u, 0u);
-    gtk_selection_data_free(data);
-    flush();
-}
-
 } // namespace
 
 TEST(file_choosers, cancelled_choosers_write_nothing_and_open_nothing)

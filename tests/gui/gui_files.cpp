@@ -2,6 +2,8 @@
 
 #include "tests/gui/gui_files.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -13,6 +15,43 @@
 #include "tools/track_sim/track_sim.h"
 
 namespace gui_test {
+
+std::string make_test_video(const std::string& dir, const std::string& name, const test_video& v)
+{
+    const int frames = int(v.seconds * 30 + 0.5);
+    std::string stamp = v.creation_time;
+    for (char& c : stamp)
+        if (c == ':')
+            c = '-';
+    const std::string made = test_support::output_dir("videos") + "/" + std::to_string(v.width) + "x"
+        + std::to_string(v.height) + "-" + std::to_string(frames) + "-" + (stamp.empty() ? "now" : stamp)
+        + ".webm";
+    if (!test_support::file_exists(made)) {
+        // Made under a name of its own and renamed: test processes running at
+        // the same time see the whole file or none.
+        const std::string part = made + "." + std::to_string(getpid()) + ".part";
+        std::vector<std::string> args { "-q", "videotestsrc", "num-buffers=" + std::to_string(frames), "!",
+            "video/x-raw,width=" + std::to_string(v.width) + ",height=" + std::to_string(v.height)
+                + ",framerate=30/1",
+            "!", "timeoverlay", "!", "vp8enc", "keyframe-max-dist=30", "deadline=1", "!", "webmmux" };
+        if (!v.creation_time.empty())
+            args.push_back("creation-time=" + v.creation_time);
+        for (const char* a : { "!", "filesink" })
+            args.emplace_back(a);
+        args.push_back("location=" + part);
+        g_text program(g_find_program_in_path("gst-launch-1.0"));
+        if (!program)
+            throw std::runtime_error(
+                "gst-launch-1.0 is missing (scripts/bootstrap installs gstreamer1.0-tools)");
+        const test_support::run_result r = test_support::run_program(program.get(), args);
+        if (r.status != 0 || !test_support::file_exists(part))
+            throw std::runtime_error("gst-launch-1.0 could not make a test video: " + r.out + r.err);
+        std::filesystem::rename(part, made);
+    }
+    const std::string path = dir + "/" + name;
+    std::filesystem::copy_file(made, path, std::filesystem::copy_options::overwrite_existing);
+    return path;
+}
 
 std::string copy_example(const std::string& dir, const std::string& example, const std::string& name)
 {

@@ -35,6 +35,20 @@ far_course write_far_course(const std::string& dir);
 // scratch folder on copies of the files.
 std::string cli_report(const std::string& swoop, const std::string& gate, bool metric);
 
+// A test video made by gst-launch-1.0 as a camera would write it: frames
+// of `videotestsrc` stamped by `timeoverlay`, 30 frames per second, encoded
+// by `vp8enc keyframe-max-dist=30 deadline=1` (a key frame every second) and
+// muxed by `webmmux` with the creation time given (ISO 8601 UTC, "" for the
+// current time). Every frame's time is known: frame k starts at k / 30 s.
+// Made once per set of parameters under <build>/tests/output/videos and
+// copied to <dir>/<name>; returns the copy's path.
+struct test_video {
+    double seconds = 20;
+    int width = 320, height = 240;
+    std::string creation_time; // e.g. "2019-07-14T17:00:05Z"
+};
+std::string make_test_video(const std::string& dir, const std::string& name, const test_video& v);
+
 // The text of the window's results view.
 std::string results_text(GtkWidget* window);
 

@@ -330,6 +330,46 @@ gboolean dialog_answerer::poll(gpointer data)
     return G_SOURCE_CONTINUE;
 }
 
+void drop_uris(GtkWidget* window, const std::vector<std::string>& uris)
+{
+    static std::vector<std::string> offered;
+    offered = uris;
+    GtkClipboard* clipboard
+        = gtk_widget_get_clipboard(window, gdk_atom_intern_static_string("SKIMRA_TEST_DROP"));
+    GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+    gtk_target_list_add_uri_targets(list, 0);
+    int n = 0;
+    GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &n);
+    gtk_clipboard_set_with_data(
+        clipboard, targets, guint(n),
+        [](GtkClipboard*, GtkSelectionData* data, guint, gpointer) {
+            std::vector<gchar*> v;
+            for (const std::string& u : offered)
+                v.push_back(const_cast<gchar*>(u.c_str()));
+            v.push_back(nullptr);
+            gtk_selection_data_set_uris(data, v.data());
+        },
+        nullptr, nullptr);
+    gtk_target_table_free(targets, n);
+    gtk_target_list_unref(list);
+    GtkSelectionData* data
+        = gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern_static_string("text/uri-list"));
+    ASSERT_NE(data, nullptr);
+    g_signal_emit_by_name(window, "drag-data-received", nullptr, 10, 10, data, 0u, 0u);
+    gtk_selection_data_free(data);
+    flush();
+}
+
+void drop_files(GtkWidget* window, const std::vector<std::string>& paths)
+{
+    std::vector<std::string> uris;
+    for (const std::string& path : paths) {
+        g_text uri(g_filename_to_uri(path.c_str(), nullptr, nullptr));
+        uris.emplace_back(uri.get());
+    }
+    drop_uris(window, uris);
+}
+
 void wait_for_frame(GtkWidget* widget)
 {
     if (GdkFrameClock* clock = gtk_widget_get_frame_clock(widget)) {

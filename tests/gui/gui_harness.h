@@ -98,6 +98,13 @@ private:
     source_id source_;
 };
 
+// Drops URIs on the window the way a drag from a file manager ends: the
+// selection arrives as a real text/uri-list through the X server.
+void drop_uris(GtkWidget* window, const std::vector<std::string>& uris);
+
+// Drops local files (as file URIs).
+void drop_files(GtkWidget* window, const std::vector<std::string>& paths);
+
 // Lets the next frame lay out and paint whatever is pending on the widget's
 // window.
 void wait_for_frame(GtkWidget* widget);

@@ -99,7 +99,8 @@ def main():
     depends = depended_packages(fields.get("Depends", ""))
     wanted = {"fonts-liberation", "libc6", "libcairo2", "libpango-1.0-0", "libglib2.0-0"}
     if args.gui:
-        wanted |= {"libgtk-3-0", "adwaita-icon-theme"}
+        wanted |= {"libgtk-3-0", "adwaita-icon-theme", "gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good",
+                   "gstreamer1.0-gtk3", "gstreamer1.0-libav"}
     check(wanted <= depends, f"Depends names {sorted(wanted)} (missing {sorted(wanted - depends)})")
 
     entries = contents(deb)
