@@ -819,7 +819,8 @@ std::unique_ptr<plot_pages_part> plot_pages_new(window_model& m, GtkWidget* wind
 
     plot_pages_part* part = p.get();
     g_signal_connect(window, "key-press-event", G_CALLBACK(on_window_key_press), part);
-    g_signal_connect(p->notebook, "switch-page",
+    // After the switch, when the notebook's current page is the new one.
+    g_signal_connect_after(p->notebook, "switch-page",
         G_CALLBACK(
             +[](GtkNotebook*, GtkWidget*, guint, gpointer data) { update_export_items(part_of(data)); }),
         part);
@@ -874,6 +875,9 @@ void pages_build(plot_pages_part& p, int plots_per_page)
         return;
     }
     p.views = {}; // a new layout shows every plot whole
+    for (const std::unique_ptr<plot>& shown : p.plots)
+        if (shown)
+            shown->view.reset();
     for (const plot_page& page : pages)
         plot_page_new(p, page);
     int show = 0;

@@ -134,26 +134,33 @@ void app_window::close()
 
 namespace {
 
-// Counts the events of a signal on a widget while it lives.
+// Counts the events of a signal on a widget while it lives. An emission
+// hook sees each event before the widget's own handlers, which may stop it.
 class event_counter {
 public:
     event_counter(GtkWidget* widget, const char* signal)
         : widget_(widget)
+        , signal_(g_signal_lookup(signal, GTK_TYPE_WIDGET))
     {
-        id_ = g_signal_connect(widget, signal, G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer n) -> gboolean {
-            ++*static_cast<int*>(n);
-            return FALSE;
-        }),
-            &count_);
+        hook_ = g_signal_add_emission_hook(
+            signal_, 0,
+            +[](GSignalInvocationHint*, guint, const GValue* values, gpointer self) -> gboolean {
+                auto* c = static_cast<event_counter*>(self);
+                if (g_value_get_object(&values[0]) == c->widget_)
+                    c->count_++;
+                return TRUE;
+            },
+            this, nullptr);
     }
-    ~event_counter() { g_signal_handler_disconnect(widget_, id_); }
+    ~event_counter() { g_signal_remove_emission_hook(signal_, hook_); }
     event_counter(const event_counter&) = delete;
     event_counter& operator=(const event_counter&) = delete;
     int count() const { return count_; }
 
 private:
     GtkWidget* widget_;
-    gulong id_ = 0;
+    guint signal_;
+    gulong hook_ = 0;
     int count_ = 0;
 };
 
@@ -176,8 +183,14 @@ void pointer_move(GtkWidget* widget, int x, int y)
     event_counter motion(widget, "motion-notify-event");
     int sx = 0, sy = 0;
     screen_point(widget, x, y, &sx, &sy);
-    GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(widget));
-    gdk_device_warp(gdk_seat_get_pointer(seat), gtk_widget_get_screen(widget), sx, sy);
+    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gtk_widget_get_display(widget)));
+    int at_x = -1, at_y = -1;
+    gdk_device_get_position(pointer, nullptr, &at_x, &at_y);
+    if (at_x == sx && at_y == sy) { // already there: no motion comes
+        flush();
+        return;
+    }
+    gdk_device_warp(pointer, gtk_widget_get_screen(widget), sx, sy);
     flush();
     spin_until([&] { return motion.count() > 0; }, 5000);
     flush();
@@ -195,12 +208,17 @@ void fake_button(GtkWidget* widget, guint button, bool press)
     XFlush(x);
 }
 
-// Shift held or let go.
-void fake_shift(GtkWidget* widget, bool press)
+// A key pressed or let go.
+void fake_key(GtkWidget* widget, KeySym key, bool press)
 {
     Display* x = GDK_DISPLAY_XDISPLAY(gtk_widget_get_display(widget));
-    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Shift_L), press ? True : False, CurrentTime);
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, key), press ? True : False, CurrentTime);
     XFlush(x);
+}
+
+void fake_shift(GtkWidget* widget, bool press)
+{
+    fake_key(widget, XK_Shift_L, press);
 }
 
 } // namespace
@@ -267,6 +285,15 @@ void send_key(GtkWidget* widget, guint keyval, GdkModifierType modifiers)
         g_signal_handler_disconnect(top, id);
         g_object_remove_weak_pointer(G_OBJECT(top), reinterpret_cast<gpointer*>(&top));
     }
+    flush();
+}
+
+void pointer_key(GtkWidget* widget, guint keyval)
+{
+    event_counter released(gtk_widget_get_toplevel(widget), "key-release-event");
+    fake_key(widget, keyval, true);
+    fake_key(widget, keyval, false);
+    spin_until([&] { return released.count() > 0; }, 5000);
     flush();
 }
 

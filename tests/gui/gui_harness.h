@@ -63,6 +63,10 @@ void pointer_click(
 // Two clicks close enough in time to make a double click.
 void pointer_double_click(GtkWidget* widget, int x, int y);
 
+// A key pressed and let go through the X server, the pointer left where it
+// is (send_key moves it to the middle of the widget's window).
+void pointer_key(GtkWidget* widget, guint keyval);
+
 // A drag with the left button from (x0, y0) to (x1, y1) in a few moves.
 void pointer_drag(GtkWidget* widget, int x0, int y0, int x1, int y1);
 

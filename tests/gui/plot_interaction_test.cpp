@@ -57,9 +57,13 @@ struct pointer_window {
                 gtk_notebook_set_current_page(GTK_NOTEBOOK(ctx().notebook), int(i));
         GtkNotebook* nb = GTK_NOTEBOOK(ctx().notebook);
         GtkWidget* page = gtk_notebook_get_nth_page(nb, gtk_notebook_get_current_page(nb));
+        if (!page_readout(page))
+            return page; // not a plot page
         spin_until([&] {
-            return page_plot_layout(page, overhead) || page_plot_layout(page, dive_speed)
-                || page_plot_layout(page, side);
+            for (int i = 0; i < int(plot_set_size); i++)
+                if (page_plot_layout(page, i))
+                    return true;
+            return false;
         });
         wait_for_frame(page);
         return page;
@@ -239,7 +243,7 @@ TEST(plot_interaction, the_wheel_zooms_a_drag_pans_and_home_shows_the_whole_plot
     // selection changes.
     pointer_move(area, x, y);
     const std::string tab = current_tab(e.ctx().notebook);
-    send_key(e.ctx().notebook, GDK_KEY_Home);
+    pointer_key(area, GDK_KEY_Home);
     EXPECT_FALSE(e.plot_of(dive_speed).view);
     EXPECT_EQ(current_tab(e.ctx().notebook), tab);
     EXPECT_EQ(selected_name(e.window()), "a.csv");
