@@ -240,6 +240,8 @@ void update_hover(page_state& st)
     // Beside the pointer, turned back inside the page at its edges.
     GtkRequisition size {};
     gtk_widget_get_preferred_size(st.readout, nullptr, &size);
+    size.width -= gtk_widget_get_margin_start(st.readout); // the size includes the margins
+    size.height -= gtk_widget_get_margin_top(st.readout);
     double x = st.px + readout_offset, y = st.py + readout_offset;
     if (x + size.width > st.width)
         x = st.px - readout_offset - size.width;
@@ -369,6 +371,20 @@ gboolean on_page_motion(GtkWidget* area, GdkEventMotion* event, gpointer data)
     return TRUE;
 }
 
+// The pointer coming onto the page: a warp (or a window raised under it)
+// brings only the crossing, and the readout shows without waiting for a
+// motion.
+gboolean on_page_enter(GtkWidget*, GdkEventCrossing* event, gpointer data)
+{
+    page_state& st = state_of(data);
+    if (st.part->model.closing || st.pressed)
+        return FALSE;
+    st.px = event->x;
+    st.py = event->y;
+    update_hover(st);
+    return FALSE;
+}
+
 gboolean on_page_leave(GtkWidget*, GdkEventCrossing* event, gpointer data)
 {
     page_state& st = state_of(data);
@@ -492,13 +508,14 @@ GtkWidget* plot_page_new(plot_pages_part& p, const plot_page& layout)
     atk_object_set_name(gtk_widget_get_accessible(st->area), layout.name);
     gtk_widget_add_events(st->area,
         GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK
-            | GDK_SMOOTH_SCROLL_MASK | GDK_LEAVE_NOTIFY_MASK);
+            | GDK_SMOOTH_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK);
     g_object_set_data_full(G_OBJECT(st->area), label_key, g_strdup(layout.name), g_free);
     g_object_set_data_full(
         G_OBJECT(st->area), state_key, st, [](gpointer d) { delete static_cast<page_state*>(d); });
     g_signal_connect(st->area, "draw", G_CALLBACK(on_page_draw), st);
     g_signal_connect(st->area, "size-allocate", G_CALLBACK(on_page_size_allocate), st);
     g_signal_connect(st->area, "motion-notify-event", G_CALLBACK(on_page_motion), st);
+    g_signal_connect(st->area, "enter-notify-event", G_CALLBACK(on_page_enter), st);
     g_signal_connect(st->area, "leave-notify-event", G_CALLBACK(on_page_leave), st);
     g_signal_connect(st->area, "button-press-event", G_CALLBACK(on_page_button_press), st);
     g_signal_connect(st->area, "button-release-event", G_CALLBACK(on_page_button_release), st);

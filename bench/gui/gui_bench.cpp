@@ -7,7 +7,10 @@
 //     the same with ten ticked swoops of that size drawn over it (150 ms);
 //   - opening 20 such swoops in one request (1.5 s, 300 MB resident);
 //   - one player tick with four ticked swoops (16 ms), and the slider dragged
-//     across its range in 100 steps (1 s).
+//     across its range in 100 steps (1 s);
+//   - the pointer over a 3x3 page with four compared swoops: the readout and
+//     crosshair per move (8 ms of CPU), one wheel step of zoom (16 ms) and a
+//     click that moves the player (20 ms).
 // Selections alternate between a swoop flown along the course and one flown
 // against it, so that every selection analyses the compared swoops again in
 // the new frame, as a pilot going through a season's jumps makes it do.
@@ -21,6 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -482,6 +486,109 @@ void slider_drag_100_steps_each_rendered(benchmark::State& state)
     }
 }
 
+// --- the pointer over the plots -------------------------------------------------------
+
+struct gdk_event_release {
+    void operator()(GdkEvent* e) const { gdk_event_free(e); }
+};
+using gdk_event_ptr = std::unique_ptr<GdkEvent, gdk_event_release>;
+
+// The bench window with the selected swoop's nine plots in view, and events
+// made as the X server would deliver them to the page's drawing area.
+struct pointer_page {
+    bench_window w { 4, true };
+    GtkWidget* area = nullptr;
+    GdkFrameClock* clock = nullptr;
+    int painted = 0;
+    pointer_page()
+    {
+        w.select(files().along);
+        GtkNotebook* nb = GTK_NOTEBOOK(w.ctx()->notebook);
+        area = page_drawing_area(gtk_notebook_get_nth_page(nb, gtk_notebook_get_current_page(nb)));
+        clock = gtk_widget_get_frame_clock(area);
+        g_signal_connect(clock, "after-paint",
+            G_CALLBACK(+[](GdkFrameClock*, gpointer n) { ++*static_cast<int*>(n); }), &painted);
+    }
+    ~pointer_page() { g_signal_handlers_disconnect_by_data(clock, &painted); }
+    // A point of the dive-speed plot (the third of the set) as fractions of its area.
+    std::pair<double, double> at(double fx, double fy) const
+    {
+        GtkNotebook* nb = GTK_NOTEBOOK(w.ctx()->notebook);
+        const plot_layout l
+            = *page_plot_layout(gtk_notebook_get_nth_page(nb, gtk_notebook_get_current_page(nb)), 2);
+        return { l.area_left + fx * l.area_width, l.area_top + fy * l.area_height };
+    }
+    gdk_event_ptr event(GdkEventType type, double x, double y) const
+    {
+        gdk_event_ptr e(gdk_event_new(type));
+        GdkWindow* window = gtk_widget_get_window(area);
+        GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+        gdk_event_set_device(e.get(), pointer);
+        if (type == GDK_MOTION_NOTIFY) {
+            e->motion.window = GDK_WINDOW(g_object_ref(window));
+            e->motion.x = x, e->motion.y = y;
+        } else if (type == GDK_SCROLL) {
+            e->scroll.window = GDK_WINDOW(g_object_ref(window));
+            e->scroll.x = x, e->scroll.y = y;
+        } else {
+            e->button.window = GDK_WINDOW(g_object_ref(window));
+            e->button.x = x, e->button.y = y;
+            e->button.button = 1;
+        }
+        return e;
+    }
+    // Delivers an event and waits for the frame that paints what it changed.
+    void deliver(const gdk_event_ptr& e)
+    {
+        const int before = painted;
+        gtk_widget_event(area, e.get());
+        spin_until([&] { return painted > before; });
+    }
+};
+
+// The readout and the crosshair follow the pointer across the plot.
+void hover_readout_per_move(benchmark::State& state)
+{
+    pointer_page p;
+    int k = 0;
+    for (auto _ : state) {
+        const auto [x, y] = p.at(0.05 + 0.009 * (k++ % 100), 0.5);
+        p.deliver(p.event(GDK_MOTION_NOTIFY, x, y));
+    }
+}
+
+// One wheel step, in and out in turn, about the pointer: one plot rendered.
+void zoom_step_one_plot(benchmark::State& state)
+{
+    pointer_page p;
+    const auto [x, y] = p.at(0.4, 0.5);
+    p.deliver(p.event(GDK_MOTION_NOTIFY, x, y));
+    bool in = true;
+    for (auto _ : state) {
+        gdk_event_ptr e = p.event(GDK_SCROLL, x, y);
+        e->scroll.direction = in ? GDK_SCROLL_UP : GDK_SCROLL_DOWN;
+        in = !in;
+        p.deliver(e);
+    }
+}
+
+// A click on the plot: the player moves there once no double click can come
+// (the wait for it is idle time) and the page renders with the markers.
+void click_to_seek(benchmark::State& state)
+{
+    pointer_page p;
+    GtkRange* slider = GTK_RANGE(p.w.ctx()->time_scale);
+    int k = 0;
+    for (auto _ : state) {
+        const auto [x, y] = p.at(k++ % 2 ? 0.3 : 0.7, 0.5);
+        const double before = gtk_range_get_value(slider);
+        const uint64_t renders = plot_page_renders();
+        gtk_widget_event(p.area, p.event(GDK_BUTTON_PRESS, x, y).get());
+        gtk_widget_event(p.area, p.event(GDK_BUTTON_RELEASE, x, y).get());
+        spin_until([&] { return gtk_range_get_value(slider) != before && plot_page_renders() > renders; });
+    }
+}
+
 } // namespace
 
 BENCHMARK(window_build_show_destroy)->Unit(benchmark::kMillisecond);
@@ -494,6 +601,9 @@ BENCHMARK(slider_drag_100_steps_each_rendered)->Unit(benchmark::kMillisecond)->U
 BENCHMARK(video_paused_seek)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(player_tick_playing_with_4_compared)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(player_tick_playing_with_4_compared_and_video)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(hover_readout_per_move)->Unit(benchmark::kMillisecond);
+BENCHMARK(zoom_step_one_plot)->Unit(benchmark::kMillisecond);
+BENCHMARK(click_to_seek)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(video_position_over_30s_playback)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char** argv)

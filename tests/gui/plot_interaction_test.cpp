@@ -128,16 +128,30 @@ TEST(plot_interaction, the_readout_follows_the_pointer_without_rendering_again)
             EXPECT_NE(lines[1].find(expected), std::string::npos) << lines[1];
         }
 
+    // Beside the pointer, below and to the right where there is room.
+    // (Where the label lies on the drawing area: an overlay's child is
+    // allocated in a window of its own.)
+    auto label_box = [&] {
+        wait_for_frame(page);
+        GdkRectangle box {};
+        gtk_widget_translate_coordinates(page_readout(page), area, 0, 0, &box.x, &box.y);
+        box.width = gtk_widget_get_allocated_width(page_readout(page));
+        box.height = gtk_widget_get_allocated_height(page_readout(page));
+        return box;
+    };
+    const GdkRectangle beside = label_box();
+    EXPECT_GT(beside.x, x);
+    EXPECT_GT(beside.y, y);
+
     // It moves with the pointer and stays on the page.
     const std::string first = readout_text(page);
     std::tie(x, y) = area_point(page, dive_speed, 0.95, 0.95);
     pointer_move(area, x, y);
     EXPECT_NE(readout_text(page), first);
-    GtkAllocation label {}, whole {};
-    gtk_widget_get_allocation(page_readout(page), &label);
-    gtk_widget_get_allocation(area, &whole);
-    EXPECT_LE(label.x + label.width, whole.width);
-    EXPECT_LE(label.y + label.height, whole.height);
+    const GdkRectangle label = label_box();
+    EXPECT_GE(label.x, 0);
+    EXPECT_LE(label.x + label.width, gtk_widget_get_allocated_width(area));
+    EXPECT_LE(label.y + label.height, gtk_widget_get_allocated_height(area));
 
     // The overhead view: the nearest point of each swoop with its time from
     // its own entry gate; near the gate that time is about 0.
@@ -297,6 +311,13 @@ TEST(plot_interaction, compared_swoops_in_colour_with_their_names_in_the_legends
     EXPECT_EQ(model_overlay_color(e.ctx().model, row_swoop(swoop_rows(e.window())[2])), 0x56B4E9u);
     e.show("plots");
     screenshot(e.window(), "pointer-colours-3x3");
+    // The small window: every text of the nine plots still legible.
+    gtk_window_resize(GTK_WINDOW(e.window()), 994, 690);
+    ASSERT_TRUE(spin_until([&] { return gtk_widget_get_allocated_width(e.window()) == 994; }));
+    GtkWidget* page = e.show("plots");
+    const auto [x, y] = area_point(page, dive_speed, 0.5, 0.5);
+    pointer_move(page_drawing_area(page), x, y);
+    screenshot(e.window(), "pointer-colours-3x3-994x690");
 
     // The colours go in list order of what is drawn.
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(row_check(swoop_rows(e.window())[1])), FALSE);

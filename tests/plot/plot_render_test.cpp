@@ -361,3 +361,71 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
                   c.surface.get(), (test_support::output_dir("plot") + "/every_style.png").c_str()),
         CAIRO_STATUS_SUCCESS);
 }
+
+// Window pages ask for texts of at least 9 px: on a small cell the area
+// shrinks to make room and crowded tick labels are thinned out; on a large
+// one nothing changes.
+TEST(plot_layout, legible_texts_shrink_the_area_and_thin_the_labels)
+{
+    auto p = plot_new();
+    p->title = "dive speed";
+    p->x_label = "height (feet)";
+    p->y_label = "speed (mph)";
+    plot_add_series(*p, make_series(style_line, 0xff0000, { { -2000, 0 }, { 120000, 95 } }));
+    const plot_render_options legible { 9 };
+    struct {
+        int width, height; // of the whole surface, 3x3 cells
+        bool raised;
+    } sizes[] = { { 700, 500, true }, { 420, 300, true }, { 2400, 1800, false } };
+    for (const auto& s : sizes) {
+        SCOPED_TRACE(std::to_string(s.width) + "x" + std::to_string(s.height));
+        canvas c(s.width, s.height);
+        const plot_layout plain = plot_compute_layout(c.cr.get(), *p, 5);
+        const plot_layout l = plot_compute_layout(c.cr.get(), *p, 5, legible);
+        EXPECT_GE(l.font_size, 9);
+        EXPECT_EQ(l.legible, s.raised);
+        if (!s.raised) {
+            EXPECT_DOUBLE_EQ(l.area_width, plain.area_width);
+            continue;
+        }
+        EXPECT_LT(l.area_width, plain.area_width);
+        EXPECT_LT(l.area_height, plain.area_height);
+        EXPECT_GE(l.area_left, l.cell_x);
+        EXPECT_LE(l.area_left + l.area_width, l.cell_x + l.cell_width);
+        EXPECT_LE(l.area_top + l.area_height, l.cell_y + l.cell_height);
+        // Labelled x grid lines far enough apart for "120000" and a gap.
+        const double spacing = l.area_width * l.x_step * l.x_label_every / (l.x_max - l.x_min);
+        EXPECT_GE(spacing, 6 * 0.5 * l.font_size) << l.x_label_every;
+        EXPECT_GT(l.x_label_every, 1);
+        // The PDF and the plain window surfaces keep the cell-height size.
+        EXPECT_LT(plain.font_size, 9);
+    }
+}
+
+// A view draws its own ranges with steps for them, and the series stop at
+// the frame.
+TEST(plot_render, a_zoomed_view_has_its_own_grid_and_cuts_the_series_at_the_frame)
+{
+    auto p = plot_new();
+    plot_add_series(*p, make_series(style_line, 0xff0000, { { 0, 0 }, { 1000, 1000 } }));
+    const plot_layout whole = layout_of(*p, 0, 400, 400);
+    p->view = plot_view { 400, 500, 400, 500 };
+    canvas c(400, 400);
+    cairo_set_source_rgb(c.cr.get(), 1, 1, 1);
+    cairo_paint(c.cr.get());
+    plot_render(c.cr.get(), p.get(), 0);
+    const plot_layout l = plot_compute_layout(c.cr.get(), *p, 0);
+    EXPECT_DOUBLE_EQ(l.x_min, 400);
+    EXPECT_DOUBLE_EQ(l.x_max, 500);
+    EXPECT_DOUBLE_EQ(l.y_max, 500);
+    EXPECT_LT(l.x_step, whole.x_step);
+    EXPECT_DOUBLE_EQ(l.area_width, whole.area_width); // the same frame, a finer grid
+    // The diagonal crosses the area; outside it, along the diagonal's
+    // continuation past the frame, nothing red is drawn.
+    const vec2 mid = device(*p, l, 450, 450);
+    EXPECT_EQ(pixel(c.surface.get(), int(mid[0]), int(mid[1])) >> 16, 0xffu);
+    const vec2 beyond = device(*p, l, 505, 505);
+    ASSERT_LT(beyond[0], 400);
+    ASSERT_GT(beyond[0], l.area_left + l.area_width);
+    EXPECT_NE(pixel(c.surface.get(), int(beyond[0]), int(beyond[1])), 0xff0000u);
+}
