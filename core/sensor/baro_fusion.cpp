@@ -11,7 +11,7 @@
 
 namespace {
 
-enum state_index { ih, iv, ia, io, is, ik, ic, icb, icd, iev, ieh };
+enum state_index { ih, iv, ia, io, is, ik, ic, icb, icd, iev, ieh, idt };
 
 constexpr double jerk_density = 50.0; // m^2/s^5
 constexpr double offset_walk = 1e-4; // m^2/s
@@ -27,6 +27,7 @@ constexpr double gps_height_white = 0.05 * 0.05; // m^2
 constexpr double velocity_white = 0.05 * 0.05; // (m/s)^2
 constexpr double baro_white = 0.1 * 0.1; // m^2
 constexpr double baro_row_gap = 1.0; // s, rows further apart are not interpolated
+constexpr double timing_prior = 0.1; // s, what the velocity match may leave of the barometer's timing
 constexpr double gravity = 9.80665; // m/s^2
 
 // The receiver's accuracy fields, kept within what a working receiver gives
@@ -210,7 +211,8 @@ void baro_fuse(
     if (baro_at(link, cursor, t[0], &b0))
         x(io) = b0 - (x(ih) - h_ref);
     const double sh0 = height_sigma(track[0]), sv0 = speed_sigma(track[0]);
-    const double prior[fusion_states] = { 50.0, 10.0, 5.0, 50.0, 0.05, 3.0, 0.03, 0.015, 0.015, sv0, sh0 };
+    const double prior[fusion_states]
+        = { 50.0, 10.0, 5.0, 50.0, 0.05, 3.0, 0.03, 0.015, 0.015, sv0, sh0, timing_prior };
     for (int k = 0; k < fusion_states; ++k)
         p(k, k) = prior[k] * prior[k];
 
@@ -250,8 +252,10 @@ void baro_fuse(
             h(ic) = q;
             h(icb) = q * bank;
             h(icd) = q * dive;
-            const double predicted
-                = x(io) + (1.0 + x(is)) * u + x(ik) * uk * uk + (x(ic) + x(icb) * bank + x(icd) * dive) * q;
+            h(iv) = x(idt);
+            h(idt) = x(iv);
+            const double predicted = x(io) + (1.0 + x(is)) * u + x(ik) * uk * uk
+                + (x(ic) + x(icb) * bank + x(icd) * dive) * q + x(idt) * x(iv);
             update(x, p, h, predicted, b, baro_white);
         }
         if (!x.allFinite() || !p.allFinite()) {

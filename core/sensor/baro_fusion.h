@@ -19,6 +19,8 @@
 //   cd   its change with the dive angle: + cd sin(dive), dimensionless
 //   ev   velD error, m/s
 //   eh   GPS height error, m
+//   dt   what is left of the barometer's timing after sensor_link's match, s
+//        (the barometer reads the height of dt seconds later)
 //
 // Motion: h, v, a integrate a white vertical jerk of spectral density
 // 50 m^2/s^5 (a canopy's rollout changes its vertical acceleration by about
@@ -41,7 +43,9 @@
 // lapse rate 1.5 K/km off the standard one bends the relation by about
 // 2.6 m at 1.2 km); c within 0.03 (coefficients of up to 0.05 either way;
 // 0.05 is 2 m at 28 m/s); cb, cd within 0.015 (30% of 0.05); ev within
-// sAcc, eh within vAcc. Bank (the bank a coordinated turn at the GPS turn
+// sAcc, eh within vAcc; dt within 0.1 s (the velocity match is thrown off
+// by a few hundredths of a second, up to a tenth, where the airflow's share
+// of the barometer's speed changes with the descent). Bank (the bank a coordinated turn at the GPS turn
 // rate needs) and dive angle come from the GPS velocities.
 //
 // Measurements at a sample:
@@ -49,11 +53,12 @@
 //   velD         velD = -v - ev                 + 0.05 m/s white
 //   barometer    b    = o + (1 + s) u + k (u / 1 km)^2
 //                         + (c + cb sin(bank) + cd sin(dive)) V^2 / 2g
-//                                               + 0.1 m white (about 1 Pa of sensor noise)
+//                         + dt v                + 0.1 m white (about 1 Pa of sensor noise)
 // with u = h - h_ref (h_ref the last sample's GPS height) and V the sample's
 // 3-D GPS speed (the air is taken as still). b is the standard-atmosphere
 // height of the pressure (sensor_link.h), whose lag of about 0.1 s is taken
-// out with the clock offset that sensor_link matches.
+// out with the clock offset that sensor_link matches; dt v (linearised
+// about the estimated v) takes up the rest, dt a constant.
 #pragma once
 
 #include <Eigen/Core>
@@ -64,7 +69,7 @@
 #include "core/swoop/swoop.h"
 #include "core/track/gps_point.h"
 
-constexpr int fusion_states = 11;
+constexpr int fusion_states = 12;
 using fusion_vector = Eigen::Matrix<double, fusion_states, 1>;
 using fusion_matrix = Eigen::Matrix<double, fusion_states, fusion_states>;
 
