@@ -20,9 +20,13 @@ int main(int argc, char** argv)
     options opts;
     parse_options(argc, argv, opts);
     check_overwrites(opts);
+    // The sensor file is checked before the gate's outputs are written.
+    swoop_input swoop;
+    if (opts.baro && !opts.swoop_file.empty())
+        swoop = load_swoop(opts);
     if (!opts.gate_file.empty())
         run_gate(opts);
     if (!opts.swoop_file.empty())
-        run_swoop(opts);
+        run_swoop(opts, swoop.s ? std::move(swoop) : load_swoop(opts));
     return 0;
 }

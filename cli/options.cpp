@@ -25,13 +25,15 @@ void print_usage(const char* program)
 namespace {
 
 // --help and --version, beside the single-letter options: read where an
-// option word may stand (not as the argument of -t or -g).
+// option word may stand (not as the argument of -t, -g or -s).
 void print_long_option(const char* word, const char* program)
 {
     if (std::strcmp(word, "--help") == 0) {
         print_usage(program);
         std::printf("      --help    Display this usage and exit\n");
         std::printf("      --version Display tool version and exit\n");
+        std::printf("      -b        Heights from the barometer in SENSOR.CSV beside the swoop\n");
+        std::printf("      -s sensor Heights from the barometer in the given sensor file (implies -b)\n");
         std::exit(0);
     }
     if (std::strcmp(word, "--version") == 0) {
@@ -99,7 +101,7 @@ void parse_options(int argc, char** argv, options& opts)
         // is the group), so a whole word --help stands where an option may.
         if (optind < argc)
             print_long_option(argv[optind], argv[0]);
-        if ((c = getopt(argc, argv, "+:vdipmt:g:")) == -1)
+        if ((c = getopt(argc, argv, "+:vdipmbt:g:s:")) == -1)
             break;
         switch (c) {
         case 'v':
@@ -122,6 +124,13 @@ void parse_options(int argc, char** argv, options& opts)
             break;
         case 'g':
             opts.gate_file = optarg;
+            break;
+        case 'b':
+            opts.baro = true;
+            break;
+        case 's':
+            opts.baro = true;
+            opts.sensor_file = optarg;
             break;
         case ':':
             std::fflush(stdout);

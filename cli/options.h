@@ -14,6 +14,8 @@ struct options {
     bool metric = false; // -m: metres and km/h
     uint32_t time_aloft = 0; // -t: ms between entry gate and touchdown, 0 = not given
     std::string gate_file; // -g: gate file, empty = none
+    bool baro = false; // -b: heights from the barometer (implied by -s)
+    std::string sensor_file; // -s: sensor file, empty = SENSOR.CSV beside the swoop
     std::string swoop_file; // the one argument after the options, empty = none
 };
 

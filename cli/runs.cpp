@@ -15,6 +15,8 @@
 #include "core/gate/gate_file.h"
 #include "core/geometry/geodetic.h"
 #include "core/platform/platform.h"
+#include "core/sensor/sensor_beside.h"
+#include "core/swoop/baro_report.h"
 #include "core/swoop/report.h"
 #include "core/track/error_text.h"
 
@@ -36,6 +38,21 @@ void refuse_if_same(const std::string& input, const std::string& output)
 {
     if (same_file(input, output))
         die_on_error(errmsg("output file would overwrite input file: %s", input.c_str()));
+}
+
+// Writes samples from..from + count as KML; with heights from the barometer
+// their altitudes are the fused heights.
+void write_kml(const std::string& path, const swoop& s, const baro_fusion& f, uint32_t from, uint32_t count,
+    const vec3* markers, const char** err)
+{
+    if (f.height.size() != s.track_len) {
+        kml_write(path.c_str(), s.track.data() + from, count, markers, err);
+        return;
+    }
+    std::vector<gps_point> samples(s.track.begin() + from, s.track.begin() + from + count);
+    for (uint32_t i = 0; i < count; ++i)
+        samples[i].pos_wgs84[2] = f.height[from + i];
+    kml_write(path.c_str(), samples.data(), count, markers, err);
 }
 
 } // namespace
@@ -143,7 +160,31 @@ void write_debug_slice(const std::string& path, const swoop& s)
     die_on_error(err);
 }
 
-void run_swoop(const options& opts)
+swoop_input load_swoop(const options& opts)
+{
+    replace_extension(opts.swoop_file, "kml"); // a name without an extension stops here, as before loading
+
+    const char* err = nullptr;
+    swoop_input in;
+    in.s = swoop_new(opts.swoop_file.c_str(), &err);
+    die_on_error(err);
+    // An empty container has no first sample to name the KML track after.
+    if (in.s->track_len == 0)
+        die_on_error(errmsg("no points found in track"));
+    if (opts.baro) {
+        std::string sensor = opts.sensor_file;
+        if (sensor.empty())
+            sensor = sensor_file_beside(opts.swoop_file);
+        if (sensor.empty())
+            die_on_error(errmsg("no sensor file beside %s", opts.swoop_file.c_str()));
+        swoop_baro_from_file(*in.s, sensor, in.fusion, &err);
+        die_on_error(err);
+        swoop_use_baro_heights(*in.s, in.fusion);
+    }
+    return in;
+}
+
+void run_swoop(const options& opts, swoop_input in)
 {
     std::string kml = replace_extension(opts.swoop_file, "kml");
     std::string pdf = replace_extension(opts.swoop_file, "pdf");
@@ -151,15 +192,11 @@ void run_swoop(const options& opts)
     std::string skm = replace_extension(opts.swoop_file, "skm");
 
     const char* err = nullptr;
-    std::unique_ptr<swoop> s = swoop_new(opts.swoop_file.c_str(), &err);
-    die_on_error(err);
-    // An empty container has no first sample to name the KML track after.
-    if (s->track_len == 0)
-        die_on_error(errmsg("no points found in track"));
+    std::unique_ptr<swoop>& s = in.s;
     s->debug = opts.debug;
     s->time_aloft = opts.time_aloft;
 
-    kml_write(kml.c_str(), s->track.data(), s->track_len, nullptr, &err);
+    write_kml(kml, *s, in.fusion, 0, s->track_len, nullptr, &err);
     die_on_error(err);
 
     frame_kind gate_type = frame_from_swoop;
@@ -188,6 +225,10 @@ void run_swoop(const options& opts)
     const display_units units(opts.metric); // the report and the plots show the units -m chose
     std::string report = swoop_report(*s, units, &err);
     die_on_error(err);
+    if (opts.baro) {
+        const gate_heights heights = swoop_gate_heights(*s, in.fusion);
+        report += report_baro_lines(&heights, units);
+    }
     std::printf("\n%s", report.c_str());
     std::fflush(stdout);
     {
@@ -203,7 +244,7 @@ void run_swoop(const options& opts)
     gate_markers(s->matrix, &markers[0], &markers[1]);
     uint32_t from = s->top_of_turn;
     uint32_t count = s->stop > from ? s->stop - from : 0;
-    kml_write(kml.c_str(), s->track.data() + from, count, markers, &err);
+    write_kml(kml, *s, in.fusion, from, count, markers, &err);
     die_on_error(err);
 
     write_plot_document(pdf.c_str(), *s, pond, units, &err);

@@ -20,6 +20,7 @@ struct options_part {
     GtkWidget* metric_check = nullptr; // "metric units"
     GtkWidget* pond_check = nullptr; // "draw pond", sensitive while a gate is open
     GtkWidget* color_check = nullptr; // "colour compared swoops"
+    GtkWidget* baro_check = nullptr; // "barometric heights"
 };
 
 // The "options" frame; its boxes follow the model's options and gate.

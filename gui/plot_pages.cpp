@@ -1004,7 +1004,8 @@ void report_update(plot_pages_part& p)
         return;
     }
     const char* err = nullptr;
-    const std::string report = swoop_report(*p.model.selected, p.model.options.units, &err);
+    const std::string report = swoop_report(*p.model.selected, p.model.options.units, &err)
+        + model_heights_lines(p.model, *p.model.selected);
     if (err) {
         const std::string message = err;
         gtk_text_buffer_set_text(buffer, "", -1);

@@ -279,6 +279,17 @@ std::unique_ptr<swoop_list_part> swoop_list_new(window_model& m, GtkWidget* wind
     };
     for (model_change kind : { model_change::selection, model_change::compared, model_change::options })
         model_listen(m, kind, [part](const model_event&) { show_swatches(*part); });
+    // "barometric heights": every open swoop takes the heights asked for and
+    // the selection is analysed again.
+    model_listen(m, model_change::options, [part](const model_event& e) {
+        if (e.before.use_baro == part->model.options.use_baro)
+            return;
+        for (swoop* s : std::vector<swoop*>(part->model.swoops))
+            if (const std::string message = model_apply_heights(part->model, *s); !message.empty())
+                show_error(part->window, "%s", message.c_str());
+        on_row_selected(
+            GTK_LIST_BOX(part->list), gtk_list_box_get_selected_row(GTK_LIST_BOX(part->list)), part);
+    });
     return l;
 }
 
@@ -409,6 +420,9 @@ void swoops_open(swoop_list_part& l, std::vector<std::string> paths)
             show_error(l.window, "%s", err);
             continue;
         }
+        // A refused sensor file is told; the swoop opens with GPS heights.
+        if (const std::string message = model_apply_heights(l.model, *s); !message.empty())
+            show_error(l.window, "%s", message.c_str());
         nodes.append(swoop_row_new(l, std::move(s)));
     }
     gate_check_swoops(l, nodes);

@@ -6,6 +6,8 @@
 #include <iterator>
 
 #include "core/geometry/geodetic.h"
+#include "core/sensor/sensor_beside.h"
+#include "core/swoop/baro_report.h"
 
 namespace {
 
@@ -70,6 +72,7 @@ void model_remove_swoop(window_model& m, swoop* s)
     const bool was_selected = m.selected == s;
     std::erase(m.compared, s);
     std::erase(m.swoops, s);
+    m.baro.erase(s);
     if (was_selected)
         m.selected = nullptr;
     model_event event = event_of(model_change::rows, s);
@@ -159,6 +162,51 @@ std::optional<uint32_t> model_overlay_color(const window_model& m, const swoop* 
         if (overlays[k] == s)
             return overlay_palette[k % std::size(overlay_palette)];
     return std::nullopt;
+}
+
+std::string model_apply_heights(window_model& m, swoop& s)
+{
+    std::string message;
+    swoop_baro& b = m.baro[&s];
+    if (m.options.use_baro && !b.looked) {
+        b.looked = true;
+        b.sensor = sensor_file_beside(s.file);
+        const char* err = nullptr;
+        if (!b.sensor.empty())
+            swoop_baro_from_file(s, b.sensor, b.fusion, &err);
+        b.fused = !b.sensor.empty() && !err;
+        if (err)
+            message = b.sensor + ": " + err;
+    }
+    const bool fused = m.options.use_baro && b.fused;
+    if (fused && s.height_sigma.empty()) {
+        swoop_use_baro_heights(s, b.fusion);
+        s.height_sigma = b.fusion.sigma;
+    } else if (!fused && !s.height_sigma.empty()) {
+        swoop_set_height_correction(s, {});
+        s.height_sigma.clear();
+    }
+    return message;
+}
+
+const baro_fusion* model_fusion(const window_model& m, const swoop* s)
+{
+    const auto it = m.baro.find(s);
+    return m.options.use_baro && it != m.baro.end() && it->second.fused ? &it->second.fusion : nullptr;
+}
+
+std::string model_heights_lines(const window_model& m, const swoop& s)
+{
+    if (!m.options.use_baro)
+        return {};
+    if (const baro_fusion* f = model_fusion(m, &s)) {
+        const gate_heights heights = swoop_gate_heights(s, *f);
+        return report_baro_lines(&heights, m.options.units);
+    }
+    const auto it = m.baro.find(&s);
+    if (it != m.baro.end() && it->second.looked && it->second.sensor.empty())
+        return report_baro_lines(nullptr, m.options.units);
+    return {};
 }
 
 void model_turn_pond(window_model& m, double angle)

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "core/gate/gate.h"
 #include "core/geometry/units.h"
 #include "core/geometry/vec_types.h"
+#include "core/sensor/baro_fusion.h"
 #include "core/swoop/swoop.h"
 
 // The kinds of change, one notification each.
@@ -43,6 +45,16 @@ struct window_options {
     int32_t plots_per_page = 1; // View menu: 1, 4 or 9 (any other number builds no plot page)
     bool time_scale = false; // View > Time scale
     bool color_overlays = false; // "colour compared swoops": each in its own colour (else grey)
+    bool use_baro = false; // "barometric heights": from the sensor file beside each swoop
+};
+
+// A swoop's heights from the barometer: whether a sensor file lies beside it
+// and, once "barometric heights" first needed it, the fusion (run once).
+struct swoop_baro {
+    bool looked = false; // the folder was searched and the file, if any, fused
+    std::string sensor; // the sensor file beside the swoop, empty = none
+    bool fused = false; // fusion holds the swoop's heights
+    baro_fusion fusion;
 };
 
 // What a listener is told.
@@ -75,6 +87,7 @@ struct window_model {
     std::vector<swoop*> compared; // the ticked swoops in list order (a ticked selected swoop is
                                   // drawn in full, not as an overlay)
     window_options options;
+    std::map<const swoop*, swoop_baro> baro; // per open swoop, filled on first need
     std::optional<int32_t> time; // ms on the player's slider; none without the time scale
     bool playing = false; // the player plays (time moves in real time)
     bool dragging = false; // the user holds the player's slider
@@ -124,6 +137,20 @@ std::vector<swoop*> model_overlays(const window_model& m);
 // start after the last; none with the option off, or for a swoop not drawn
 // as an overlay (0xRRGGBB).
 std::optional<uint32_t> model_overlay_color(const window_model& m, const swoop* s);
+
+// Gives a swoop the heights the options ask for: with "barometric heights"
+// the fused heights of its sensor file (found and fused on first need), else
+// GPS heights. The next analysis uses them. Returns the sensor file's message
+// ("<file>: <message>") when it was refused; the swoop keeps GPS heights.
+std::string model_apply_heights(window_model& m, swoop& s);
+
+// The fusion behind a swoop's heights, or none (GPS heights).
+const baro_fusion* model_fusion(const window_model& m, const swoop* s);
+
+// The report's heights lines for a swoop with "barometric heights" on: the
+// gate heights, or "GPS (no sensor file)" for a swoop without one; empty with
+// the option off or for a swoop whose sensor file was refused.
+std::string model_heights_lines(const window_model& m, const swoop& s);
 
 // The pond copy turned to the angle (radians) from the gate's outline.
 void model_turn_pond(window_model& m, double angle);

@@ -5,7 +5,10 @@
 // are those of its row and the row was analysed against the same course by
 // this version of the analysis. Otherwise its content hash decides: the same
 // content only updates the stamp, new content (or another course) is
-// analysed again. Each file's row is written in a transaction of its own, so
+// analysed again. With -b the heights come from the sensor file beside each
+// swoop: a row recorded without -b, or with another sensor file (by content),
+// is analysed again, and so is a row recorded with -b when -b is not given.
+// Each file's row is written in a transaction of its own, so
 // an interrupted run leaves every finished file recorded and nothing half
 // written; the analysis itself runs outside the transaction.
 
@@ -17,6 +20,8 @@
 #include <memory>
 
 #include "core/gate/gate.h"
+#include "core/sensor/baro_fusion.h"
+#include "core/sensor/sensor_beside.h"
 #include "core/swoop/swoop.h"
 #include "logbook/commands.h"
 #include "logbook/file_scan.h"
@@ -56,6 +61,27 @@ bool open_course(const add_options& opts, course_identity& course, std::string& 
     return true;
 }
 
+// Where a swoop's heights come from: its sensor file with -b.
+struct height_plan {
+    bool baro = false; // -b
+    std::string sensor_path; // the sensor file beside the swoop, empty = none
+    std::string sensor_sha256; // its content, empty = none
+};
+
+constexpr const char* gps_source = "GPS";
+constexpr const char* baro_source = "barometer and GPS";
+constexpr const char* no_sensor_source = "GPS (no sensor file)";
+
+// False with err when the sensor file beside the swoop cannot be read.
+bool plan_heights(const std::string& path, bool baro, height_plan& plan, std::string& err)
+{
+    plan.baro = baro;
+    if (!baro)
+        return true;
+    plan.sensor_path = sensor_file_beside(path);
+    return plan.sensor_path.empty() || file_sha256(plan.sensor_path, plan.sensor_sha256, err);
+}
+
 jump_record new_record(const std::string& path, const course_identity& course)
 {
     jump_record j;
@@ -67,7 +93,7 @@ jump_record new_record(const std::string& path, const course_identity& course)
 }
 
 // Loads and analyses one swoop file into j (its error when that fails).
-void analyse(jump_record& j, const course_identity& course)
+void analyse(jump_record& j, const course_identity& course, const height_plan& plan)
 {
     const char* core_err = nullptr;
     std::unique_ptr<swoop> s = swoop_new(j.path.c_str(), &core_err);
@@ -77,6 +103,15 @@ void analyse(jump_record& j, const course_identity& course)
     }
     if (!s->track.empty())
         j.jump_time_utc = sample_time_to_utc_ms(s->track[0].time);
+    baro_fusion fusion;
+    if (!plan.sensor_path.empty()) {
+        swoop_baro_from_file(*s, plan.sensor_path, fusion, &core_err);
+        if (core_err) {
+            j.error = core_err;
+            return;
+        }
+        swoop_use_baro_heights(*s, fusion);
+    }
     if (course.g)
         swoop_analyse(*s, frame_from_gate, &course.g->matrix, course.g->theta, &core_err);
     else
@@ -86,11 +121,24 @@ void analyse(jump_record& j, const course_identity& course)
         return;
     }
     jump_results_from_swoop(*s, j);
+    if (plan.sensor_path.empty())
+        return;
+    const gate_heights g = swoop_gate_heights(*s, fusion);
+    if (g.entry_gate.known) {
+        j.heights.entry_gate = g.entry_gate.height;
+        j.heights.entry_gate_sigma = g.entry_gate.sigma;
+    }
+    if (g.exit_gate.known) {
+        j.heights.exit_gate = g.exit_gate.height;
+        j.heights.exit_gate_sigma = g.exit_gate.sigma;
+    }
 }
 
-bool same_analysis(const stored_file& f, const course_identity& course)
+bool same_analysis(const stored_file& f, const course_identity& course, const height_plan& plan)
 {
-    return f.course_key == course.key && f.analysis_version == logbook_analysis_version;
+    const bool stored_baro = f.height_source && *f.height_source != gps_source;
+    return f.course_key == course.key && f.analysis_version == logbook_analysis_version
+        && stored_baro == plan.baro && (!plan.baro || f.sensor_sha256 == plan.sensor_sha256);
 }
 
 enum class outcome { added, updated, unchanged, failed };
@@ -101,26 +149,31 @@ struct run_counts {
 
 // Adds one file; a file that fails gets its message in `failure`. False
 // (with err) only when the logbook itself fails.
-bool add_file(const logbook& lb, const std::string& path, const course_identity& course, outcome& result,
-    std::string& failure, std::string& err)
+bool add_file(const logbook& lb, const std::string& path, const course_identity& course, bool baro,
+    outcome& result, std::string& failure, std::string& err)
 {
     jump_record j = new_record(path, course);
     std::string io_err;
     bool readable = file_identity(path, j.file_size, j.file_mtime, io_err);
+    height_plan plan;
+    readable = readable && plan_heights(path, baro, plan, io_err);
+    j.heights.source = !baro ? gps_source : plan.sensor_path.empty() ? no_sensor_source : baro_source;
+    j.heights.sensor_sha256 = plan.sensor_sha256;
     std::optional<stored_file> stored = jump_store_find(lb, path, err);
     if (!err.empty())
         return false;
     result = outcome::unchanged;
     if (readable && stored && stored->file_size == j.file_size && stored->file_mtime == j.file_mtime
-        && same_analysis(*stored, course))
+        && same_analysis(*stored, course, plan))
         return true;
     readable = readable && file_sha256(path, j.content_sha256, io_err);
-    if (readable && stored && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course)) {
+    if (readable && stored && stored->content_sha256 == j.content_sha256
+        && same_analysis(*stored, course, plan)) {
         write_transaction txn(lb, err);
         return txn.begun() && jump_store_touch(lb, path, j.file_size, j.file_mtime, err) && txn.commit(err);
     }
     if (readable)
-        analyse(j, course);
+        analyse(j, course, plan);
     else
         j.error = io_err;
 
@@ -132,7 +185,7 @@ bool add_file(const logbook& lb, const std::string& path, const course_identity&
     if (!err.empty())
         return false;
     if (stored && stored->file_size == j.file_size && stored->file_mtime == j.file_mtime
-        && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course))
+        && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course, plan))
         return true;
     if (!jump_store_put(lb, j, err) || !txn.commit(err))
         return false;
@@ -245,7 +298,7 @@ int logbook_add(const std::string& db_path, const add_options& opts)
             continue; // the gate walk lies among the swoops
         outcome result = outcome::unchanged;
         std::string failure;
-        if (!add_file(lb, files[i], course, result, failure, err)) {
+        if (!add_file(lb, files[i], course, opts.baro, result, failure, err)) {
             bar.clear();
             print_error(lb.path + ": " + err);
             return exit_failure;

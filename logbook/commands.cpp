@@ -27,7 +27,8 @@ const char* const main_help
       "list them, find the bests, export them and plot the progression.\n"
       "\n"
       "Subcommands:\n"
-      "  add (-g GATE | -i) PATH...   analyse swoop files (and folders) into the logbook\n"
+      "  add (-g GATE | -i) [-b] PATH...\n"
+      "                               analyse swoop files (and folders) into the logbook\n"
       "  list [--since YYYY-MM-DD] [--course NAME] [-m]\n"
       "                               the jumps, newest first\n"
       "  best [-m]                    the best results and the jumps they came from\n"
@@ -46,18 +47,24 @@ struct subcommand_help {
 
 constexpr subcommand_help helps[] = {
     { "add",
-        "usage: skimra-logbook [--db PATH] add (-g GATE | -i) PATH...\n"
+        "usage: skimra-logbook [--db PATH] add (-g GATE | -i) [-b] PATH...\n"
         "\n"
         "Analyses swoop files into the logbook. Folders are searched recursively for\n"
-        "files ending in .csv or .skm (in any case). A file already recorded with the\n"
-        "same size and modification time against the same course is skipped; a file\n"
-        "whose content or course changed is analysed again. A file that cannot be\n"
-        "analysed is recorded with its error. Ends with the line\n"
+        "files ending in .csv or .skm (in any case), except the logger's SENSOR.CSV.\n"
+        "A file already recorded with the same size and modification time against\n"
+        "the same course is skipped; a file whose content or course changed is\n"
+        "analysed again. A file that cannot be analysed is recorded with its error.\n"
+        "Ends with the line\n"
         "\"added N, updated N, unchanged N, failed N\".\n"
         "\n"
         "  -g GATE   judge every swoop on the course surveyed from this gate walk or\n"
         "            gate container (nothing is written beside it)\n"
-        "  -i        judge each swoop in a frame derived from the swoop itself\n" },
+        "  -i        judge each swoop in a frame derived from the swoop itself\n"
+        "  -b        heights from the barometer: fuse the SENSOR.CSV beside each swoop\n"
+        "            (any letter case) and record the entry- and exit-gate heights\n"
+        "            above the stop with their 1-sigma; a swoop without one keeps GPS\n"
+        "            heights. A file recorded without -b, or whose sensor file changed,\n"
+        "            is analysed again\n" },
     { "list",
         "usage: skimra-logbook [--db PATH] list [--since YYYY-MM-DD] [--course NAME] [-m]\n"
         "\n"
@@ -152,7 +159,7 @@ bool parse_args(const std::vector<std::string>& args, const std::set<std::string
 int run_subcommand(const std::string& name, const std::vector<std::string>& args, const std::string& db_path)
 {
     static const std::map<std::string, std::pair<std::set<std::string>, std::set<std::string>>> grammar = {
-        { "add", { { "-i" }, { "-g" } } },
+        { "add", { { "-i", "-b" }, { "-g" } } },
         { "list", { { "-m" }, { "--since", "--course" } } },
         { "best", { { "-m" }, {} } },
         { "export", { {}, { "--csv" } } },
@@ -180,6 +187,7 @@ int run_subcommand(const std::string& name, const std::vector<std::string>& args
     if (name == "add") {
         add_options opts;
         opts.own_frame = p.flags.count("-i") > 0;
+        opts.baro = p.flags.count("-b") > 0;
         const bool has_gate = p.values.count("-g") > 0;
         if (has_gate)
             opts.gate_file = p.values["-g"];

@@ -55,6 +55,21 @@ std::string format_result(const std::optional<double>& si, quantity kind, const 
     return text;
 }
 
+std::string format_gate_height(
+    const std::optional<double>& si, const std::optional<double>& sigma, const display_units& u)
+{
+    if (!si || !sigma)
+        return "-";
+    char text[128];
+    std::snprintf(text, sizeof text, "%.1f +/- %.1f", *si * u.length_factor, *sigma * u.length_factor);
+    return text;
+}
+
+bool heights_from_sensor(const jump_record& j)
+{
+    return j.heights.source && *j.heights.source != "GPS";
+}
+
 void print_table(std::FILE* out, const text_table& table)
 {
     std::vector<size_t> widths;

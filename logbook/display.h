@@ -19,6 +19,14 @@ const char* unit_name(quantity kind, const display_units& u);
 // decimal, lengths and degrees none, times two); "-" when missing.
 std::string format_result(const std::optional<double>& si, quantity kind, const display_units& u);
 
+// A gate height above the stop with its 1-sigma, "1.5 +/- 0.2" in display
+// lengths with one decimal as the report prints them; "-" when missing.
+std::string format_gate_height(
+    const std::optional<double>& si, const std::optional<double>& sigma, const display_units& u);
+
+// Whether a row's heights came from its sensor file (add -b).
+bool heights_from_sensor(const jump_record& j);
+
 // Rows of cells printed with the columns padded to their widest cell (by
 // characters of UTF-8 text); the last column is printed as it is.
 struct text_table {

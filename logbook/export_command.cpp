@@ -46,6 +46,8 @@ std::vector<std::string> header_fields()
         if (i == turn_degrees)
             h.push_back("turn_direction");
     }
+    for (const char* c : height_columns)
+        h.push_back(c);
     h.push_back("skimra_version");
     h.push_back("error");
     return h;
@@ -59,6 +61,9 @@ std::vector<std::string> row_fields(const jump_record& j)
         if (i == turn_degrees)
             f.push_back(j.right_hand ? (*j.right_hand ? "right" : "left") : "");
     }
+    for (const std::optional<double>& v : jump_gate_heights(j.heights))
+        f.push_back(number_field(v));
+    f.push_back(j.heights.source.value_or(""));
     f.push_back(j.analysis_version);
     f.push_back(j.error.value_or(""));
     return f;

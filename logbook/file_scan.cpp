@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/platform/platform.h"
+#include "core/sensor/sensor_beside.h"
 
 namespace fs = std::filesystem;
 
@@ -51,7 +52,9 @@ std::vector<std::string> collect_swoop_files(
             auto it = fs::recursive_directory_iterator(p, fs::directory_options::skip_permission_denied, ec);
             for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
                 std::error_code entry_ec; // a dangling link is passed over
-                if (it->is_regular_file(entry_ec) && is_swoop_extension(it->path()))
+                // The logger's sensor file beside a track is not a swoop.
+                if (it->is_regular_file(entry_ec) && is_swoop_extension(it->path())
+                    && !is_sensor_file_name(it->path().filename().string()))
                     add_resolved(it->path(), files, missing);
             }
             if (ec)

@@ -9,7 +9,8 @@
 
 // The files to add: every path that is a file as it is, and below every
 // folder (recursively, without following linked folders) each file whose
-// extension is csv or skm in any case. Paths come back absolute with
+// extension is csv or skm in any case, except the logger's sensor files
+// (SENSOR.CSV in any case). Paths come back absolute with
 // symbolic links resolved, sorted and without repeats. A path that names
 // nothing readable goes to `missing` with its message.
 std::vector<std::string> collect_swoop_files(

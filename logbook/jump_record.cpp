@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 
-
 const char* const logbook_analysis_version = SKIMRA_ANALYSIS_VERSION;
 
 namespace {
@@ -108,6 +107,11 @@ void jump_results_from_swoop(const swoop& s, jump_record& jump)
         jump.results[id] = result_fields[id].of(r);
     if (r.turn_degrees)
         jump.right_hand = r.right_hand;
+}
+
+std::array<std::optional<double>, 4> jump_gate_heights(const jump_heights& h)
+{
+    return { h.entry_gate, h.entry_gate_sigma, h.exit_gate, h.exit_gate_sigma };
 }
 
 std::string utc_iso8601(int64_t utc_ms)

@@ -74,6 +74,23 @@ struct result_field {
 // Indexed by result_id.
 extern const std::array<result_field, result_count> result_fields;
 
+// Where the heights of a row came from, and the gate heights the barometer
+// gives (add -b). Heights are the logger's height at the gate crossing minus
+// its height at the stop, in m, each with its 1-sigma.
+struct jump_heights {
+    std::optional<std::string> source; // "GPS", "barometer and GPS" or "GPS (no sensor file)";
+                                       // none = recorded before heights had a source
+    std::string sensor_sha256; // hex of the sensor file fused, empty = none
+    std::optional<double> entry_gate; // none = no barometer, or the gate was not crossed
+    std::optional<double> entry_gate_sigma;
+    std::optional<double> exit_gate;
+    std::optional<double> exit_gate_sigma;
+};
+
+// The columns of the barometer's heights, in the jumps table and the export.
+constexpr const char* height_columns[] = { "entry_gate_height_above_stop_m", "entry_gate_height_sigma_m",
+    "exit_gate_height_above_stop_m", "exit_gate_height_sigma_m", "height_source" };
+
 struct jump_record {
     std::string path; // absolute, symbolic links resolved; bytes as the file system has them
     int64_t file_size = 0; // bytes
@@ -86,7 +103,11 @@ struct jump_record {
     std::optional<std::string> error; // why the analysis failed; none = analysed
     std::optional<bool> right_hand; // turn direction, none = not analysed
     std::array<std::optional<double>, result_count> results {}; // SI; none = missing
+    jump_heights heights;
 };
+
+// The four gate heights of a row in the order of height_columns.
+std::array<std::optional<double>, 4> jump_gate_heights(const jump_heights& h);
 
 // The results of an analysed swoop as the row stores them: the analysis'
 // results record, column by column, and the turn's direction.

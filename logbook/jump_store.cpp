@@ -10,6 +10,9 @@ namespace {
 constexpr const char* row_columns[] = { "path", "file_size", "file_mtime", "content_sha256", "course",
     "course_key", "skimra_version", "jump_time_utc_ms", "error", "turn_direction" };
 constexpr int row_column_count = static_cast<int>(std::size(row_columns));
+// After the results: the barometer's gate heights, their source and the sensor file fused.
+constexpr int gate_height_count = 4;
+constexpr int heights_at = row_column_count + result_count;
 
 std::string column_list()
 {
@@ -18,7 +21,9 @@ std::string column_list()
         list += list.empty() ? c : std::string(", ") + c;
     for (const result_field& f : result_fields)
         list += std::string(", ") + f.column;
-    return list;
+    for (const char* c : height_columns)
+        list += std::string(", ") + c;
+    return list + ", sensor_sha256";
 }
 
 std::string text_column(sqlite3_stmt* stmt, int column)
@@ -71,6 +76,14 @@ jump_record read_row(sqlite3_stmt* stmt)
     for (int i = 0; i < result_count; ++i)
         if (!is_null(stmt, row_column_count + i))
             j.results[size_t(i)] = sqlite3_column_double(stmt, row_column_count + i);
+    std::optional<double>* heights[gate_height_count] = { &j.heights.entry_gate, &j.heights.entry_gate_sigma,
+        &j.heights.exit_gate, &j.heights.exit_gate_sigma };
+    for (int i = 0; i < gate_height_count; ++i)
+        if (!is_null(stmt, heights_at + i))
+            *heights[i] = sqlite3_column_double(stmt, heights_at + i);
+    if (!is_null(stmt, heights_at + gate_height_count))
+        j.heights.source = text_column(stmt, heights_at + gate_height_count);
+    j.heights.sensor_sha256 = text_column(stmt, heights_at + gate_height_count + 1);
     return j;
 }
 
@@ -79,7 +92,9 @@ jump_record read_row(sqlite3_stmt* stmt)
 std::optional<stored_file> jump_store_find(const logbook& lb, const std::string& path, std::string& err)
 {
     sqlite_stmt_ptr stmt = logbook_prepare(lb,
-        "SELECT file_size, file_mtime, content_sha256, course_key, skimra_version FROM jumps WHERE path = ?",
+        "SELECT file_size, file_mtime, content_sha256, course_key, skimra_version, height_source, "
+        "sensor_sha256"
+        " FROM jumps WHERE path = ?",
         err);
     if (!stmt)
         return std::nullopt;
@@ -92,6 +107,9 @@ std::optional<stored_file> jump_store_find(const logbook& lb, const std::string&
         f.content_sha256 = text_column(stmt.get(), 2);
         f.course_key = text_column(stmt.get(), 3);
         f.analysis_version = text_column(stmt.get(), 4);
+        if (!is_null(stmt.get(), 5))
+            f.height_source = text_column(stmt.get(), 5);
+        f.sensor_sha256 = text_column(stmt.get(), 6);
         return f;
     }
     if (rc != SQLITE_DONE)
@@ -101,7 +119,7 @@ std::optional<stored_file> jump_store_find(const logbook& lb, const std::string&
 
 bool jump_store_put(const logbook& lb, const jump_record& jump, std::string& err)
 {
-    const int total = row_column_count + result_count;
+    const int total = heights_at + gate_height_count + 2;
     std::string sql = "INSERT INTO jumps (" + column_list() + ") VALUES (";
     for (int i = 1; i <= total; ++i)
         sql += (i > 1 ? ", ?" : "?") + std::to_string(i);
@@ -110,6 +128,9 @@ bool jump_store_put(const logbook& lb, const jump_record& jump, std::string& err
         sql += std::string(i > 1 ? ", " : "") + row_columns[i] + " = excluded." + row_columns[i];
     for (const result_field& f : result_fields)
         sql += std::string(", ") + f.column + " = excluded." + f.column;
+    for (const char* c : height_columns)
+        sql += std::string(", ") + c + " = excluded." + c;
+    sql += ", sensor_sha256 = excluded.sensor_sha256";
 
     sqlite_stmt_ptr stmt = logbook_prepare(lb, sql.c_str(), err);
     if (!stmt)
@@ -131,6 +152,14 @@ bool jump_store_put(const logbook& lb, const jump_record& jump, std::string& err
     for (int i = 0; i < result_count; ++i)
         if (const std::optional<double>& v = jump.results[size_t(i)])
             sqlite3_bind_double(s, row_column_count + i + 1, *v);
+    const std::array<std::optional<double>, gate_height_count> heights = jump_gate_heights(jump.heights);
+    for (int i = 0; i < gate_height_count; ++i)
+        if (heights[size_t(i)])
+            sqlite3_bind_double(s, heights_at + i + 1, *heights[size_t(i)]);
+    bind_optional_text(s, heights_at + gate_height_count + 1, jump.heights.source);
+    bind_optional_text(s, heights_at + gate_height_count + 2,
+        jump.heights.sensor_sha256.empty() ? std::nullopt
+                                           : std::optional<std::string>(jump.heights.sensor_sha256));
     return logbook_step_done(lb, s, err);
 }
 

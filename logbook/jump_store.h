@@ -17,6 +17,8 @@ struct stored_file {
     std::string content_sha256; // hex, empty when the file could not be read
     std::string course_key;
     std::string analysis_version;
+    std::optional<std::string> height_source; // none: recorded before heights had a source (GPS)
+    std::string sensor_sha256; // the sensor file fused, empty = none
 };
 
 // The bookkeeping of the row for path, if there is one.

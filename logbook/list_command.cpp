@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // skimra-logbook list and best: the season as a table, and its best results.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "logbook/commands.h"
@@ -103,6 +104,14 @@ int logbook_list(const std::string& db_path, const list_options& opts)
         header.push_back(column_title(id, u));
         table.right_aligned.push_back(true);
     }
+    // The barometer's gate heights, once any listed jump has them (add -b).
+    const bool heights = std::any_of(rows.begin(), rows.end(), heights_from_sensor);
+    if (heights) {
+        for (const char* title : { "entry height ", "exit height " })
+            header.push_back(title + std::string(u.length_short));
+        header.push_back("heights");
+        table.right_aligned.insert(table.right_aligned.end(), { true, true, false });
+    }
     header.push_back("file");
     table.right_aligned.push_back(false);
     table.rows.push_back(header);
@@ -112,6 +121,11 @@ int logbook_list(const std::string& db_path, const list_options& opts)
         for (result_id id : list_results)
             cells.push_back(id == turn_degrees ? turn_cell(j, u)
                                                : format_result(j.results[id], result_fields[id].kind, u));
+        if (heights) {
+            cells.push_back(format_gate_height(j.heights.entry_gate, j.heights.entry_gate_sigma, u));
+            cells.push_back(format_gate_height(j.heights.exit_gate, j.heights.exit_gate_sigma, u));
+            cells.push_back(j.heights.source.value_or("GPS"));
+        }
         cells.push_back(j.error ? j.path + "  (failed: " + *j.error + ")" : j.path);
         table.rows.push_back(cells);
     }
@@ -137,6 +151,15 @@ int logbook_best(const std::string& db_path, const display_units& u)
         std::string value = format_result(j->results[item.id], kind, u) + " " + unit_name(kind, u);
         if (item.id == turn_degrees && j->right_hand)
             value += *j->right_hand ? " (right-hand)" : " (left-hand)";
+        // A gate speed with the height the barometer gives the gate crossing.
+        const std::optional<double>* gate = item.id == entry_gate_speed ? &j->heights.entry_gate
+            : item.id == exit_gate_speed                                ? &j->heights.exit_gate
+                                                                        : nullptr;
+        const std::optional<double>* sigma = item.id == entry_gate_speed ? &j->heights.entry_gate_sigma
+            : item.id == exit_gate_speed                                 ? &j->heights.exit_gate_sigma
+                                                                         : nullptr;
+        if (gate && *gate && heights_from_sensor(*j))
+            value += " at " + format_gate_height(*gate, *sigma, u) + " " + u.length_short + " above the stop";
         table.rows.push_back({ item.label, value, date_cell(*j), j->path });
     }
     print_table(stdout, table);

@@ -41,6 +41,14 @@ const char* const migration_steps[logbook_schema_version] = {
     " max_total_height_m REAL, max_total_back_m REAL, max_total_offset_m REAL,"
     " max_horizontal_height_m REAL, max_horizontal_back_m REAL, max_horizontal_offset_m REAL);"
     "CREATE INDEX jumps_by_time ON jumps (jump_time_utc_ms);",
+    // 1 -> 2: heights from the logger's barometer (add -b). Rows recorded
+    // before keep NULL: GPS heights, source not recorded.
+    "ALTER TABLE jumps ADD COLUMN height_source TEXT;" // 'GPS', 'barometer and GPS', 'GPS (no sensor file)'
+    "ALTER TABLE jumps ADD COLUMN sensor_sha256 TEXT;" // hex of the sensor file fused, NULL = none
+    "ALTER TABLE jumps ADD COLUMN entry_gate_height_above_stop_m REAL;"
+    "ALTER TABLE jumps ADD COLUMN entry_gate_height_sigma_m REAL;"
+    "ALTER TABLE jumps ADD COLUMN exit_gate_height_above_stop_m REAL;"
+    "ALTER TABLE jumps ADD COLUMN exit_gate_height_sigma_m REAL;",
 };
 
 std::string sqlite_message(sqlite3* db)

@@ -178,6 +178,9 @@ std::unique_ptr<series> build_dive_speed(const swoop& s, const display_units& un
 std::unique_ptr<series> build_heading(const swoop& s, const display_units& units, bool whole_flight);
 std::unique_ptr<series> build_overhead(const swoop& s, const display_units& units, bool whole_flight);
 std::unique_ptr<series> build_side_view(const swoop& s, const display_units& units, bool whole_flight);
+// The band of the side view's heights +-1 sigma (heights from the barometer),
+// light red under the curve; none without sigmas.
+std::unique_ptr<series> build_side_view_band(const swoop& s, const display_units& units, bool whole_flight);
 std::unique_ptr<series> build_swoop_speed(const swoop& s, const display_units& units);
 std::unique_ptr<series> build_turn_rate(const swoop& s, const display_units& units, bool whole_flight);
 

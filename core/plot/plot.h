@@ -27,6 +27,8 @@ enum series_style : int32_t {
     style_circles = 4, // circle of radius 2 lw at every point, stroked with width lw
     style_line_dots = 5, // solid polyline, then a filled disc of radius 1.7 lw at every point
     style_marker = 6, // filled four-pointed star at every point (player marker), radius 3 lw
+    style_fill = 7, // the points as one closed polygon, filled in the colour at a fifth of its
+                    // strength over white: a band drawn under the curves added after it
 };
 
 // One node of a plot's series list.

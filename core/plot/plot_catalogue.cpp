@@ -218,6 +218,7 @@ std::unique_ptr<plot> plot_side_view(const swoop* s, const display_units& units,
             format("x-axis distance from gate (%s)", units.length_name),
             format("height (%s)", units.length_name));
         p->equal_scale = true;
+        plot_add_series(*p, build_side_view_band(*s, units, whole_flight));
         plot_add_series(*p, build_side_view(*s, units, whole_flight));
         return p;
     });

@@ -282,7 +282,7 @@ void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
     }
 
     for (const series* s = p.series.get(); s; s = s->next.get()) {
-        if (s->style < style_line || s->style > style_marker)
+        if (s->style < style_line || s->style > style_fill)
             continue;
         set_color(cr, s->color);
         device.clear();
@@ -296,6 +296,18 @@ void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
         const double scaled = s->radius * m.kx; // override radius, surface units
 
         switch (s->style) {
+        case style_fill: {
+            cairo_save(cr);
+            cairo_set_source_rgba(cr, double((s->color >> 16) & 0xff) / 255,
+                double((s->color >> 8) & 0xff) / 255, double(s->color & 0xff) / 255, 0.2);
+            cairo_new_path(cr);
+            for (const vec2& d : device)
+                cairo_line_to(cr, d[0], d[1]);
+            cairo_close_path(cr);
+            cairo_fill(cr);
+            cairo_restore(cr);
+            break;
+        }
         case style_line:
         case style_dotted:
         case style_dashed:

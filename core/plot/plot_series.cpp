@@ -138,6 +138,23 @@ std::unique_ptr<series> build_side_view(const swoop& s, const display_units& uni
         [&](const gps_point& g) { return side_view_point(g, units); });
 }
 
+std::unique_ptr<series> build_side_view_band(const swoop& s, const display_units& units, bool whole_flight)
+{
+    const index_span span = span_of(s, start_index(s, whole_flight), s.stop);
+    if (span.empty || s.height_sigma.size() != s.track.size())
+        return nullptr;
+    std::unique_ptr<series> band = make_series(style_fill, plot_red, 2 * (span.last - span.first + 1));
+    for (uint32_t i = span.first; i <= span.last; ++i) {
+        const vec2 p = side_view_point(s.track[i], units);
+        add_point(*band, p[0], p[1] + s.height_sigma[i] * units.length_factor);
+    }
+    for (uint32_t i = span.last + 1; i-- > span.first;) {
+        const vec2 p = side_view_point(s.track[i], units);
+        add_point(*band, p[0], p[1] - s.height_sigma[i] * units.length_factor);
+    }
+    return band;
+}
+
 std::unique_ptr<series> build_swoop_speed(const swoop& s, const display_units& units)
 {
     return swoop_series(s, span_of(s, swoop_speed_start(s), s.stop), style_line,

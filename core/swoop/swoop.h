@@ -66,6 +66,9 @@ struct swoop {
     // the frame is built. Empty (the default): GPS heights, as specified.
     std::vector<double> height_correction; // m per sample
     bool heights_changed = false; // set with height_correction: the next analysis runs in full
+    // The 1-sigma of those heights, one value per sample (m), for the side
+    // view's band; empty: none drawn.
+    std::vector<double> height_sigma; // m per sample
 };
 
 // Loads a swoop from a track file (container, record dialect or field-name

@@ -50,8 +50,11 @@ TEST(command_line, version_wins_over_everything_after_it)
 TEST(command_line, long_help_and_version)
 {
     const std::string cli = test_support::cli_path();
-    const std::string beyond = "      --help    Display this usage and exit\n"
-                               "      --version Display tool version and exit\n";
+    const std::string beyond
+        = "      --help    Display this usage and exit\n"
+          "      --version Display tool version and exit\n"
+          "      -b        Heights from the barometer in SENSOR.CSV beside the swoop\n"
+          "      -s sensor Heights from the barometer in the given sensor file (implies -b)\n";
     const struct {
         std::vector<std::string> args;
         std::string out;
