@@ -16,6 +16,7 @@
 #include "core/geometry/geodetic.h"
 #include "core/platform/platform.h"
 #include "core/swoop/report.h"
+#include "core/swoop/wind_report.h"
 #include "core/track/error_text.h"
 
 namespace {
@@ -188,6 +189,8 @@ void run_swoop(const options& opts)
     const display_units units(opts.metric); // the report and the plots show the units -m chose
     std::string report = swoop_report(*s, units, &err);
     die_on_error(err);
+    if (opts.wind)
+        report += report_wind_lines(*s, swoop_wind_estimate(*s), units);
     std::printf("\n%s", report.c_str());
     std::fflush(stdout);
     {

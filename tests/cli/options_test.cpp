@@ -50,7 +50,8 @@ TEST(command_line, version_wins_over_everything_after_it)
 TEST(command_line, long_help_and_version)
 {
     const std::string cli = test_support::cli_path();
-    const std::string beyond = "      --help    Display this usage and exit\n"
+    const std::string beyond = "      -w        Estimate the wind under canopy and report airspeeds\n"
+                               "      --help    Display this usage and exit\n"
                                "      --version Display tool version and exit\n";
     const struct {
         std::vector<std::string> args;
