@@ -67,7 +67,7 @@ jump_record new_record(const std::string& path, const course_identity& course)
 }
 
 // Loads and analyses one swoop file into j (its error when that fails).
-void analyse(jump_record& j, const course_identity& course)
+void analyse(jump_record& j, const course_identity& course, bool wind)
 {
     const char* core_err = nullptr;
     std::unique_ptr<swoop> s = swoop_new(j.path.c_str(), &core_err);
@@ -86,11 +86,16 @@ void analyse(jump_record& j, const course_identity& course)
         return;
     }
     jump_results_from_swoop(*s, j);
+    if (wind)
+        jump_wind_from_swoop(*s, j);
 }
 
-bool same_analysis(const stored_file& f, const course_identity& course)
+// A row recorded without the wind is analysed again when the wind is asked
+// for; one recorded with it keeps it when it is not.
+bool same_analysis(const stored_file& f, const course_identity& course, bool wind)
 {
-    return f.course_key == course.key && f.analysis_version == logbook_analysis_version;
+    return f.course_key == course.key && f.analysis_version == logbook_analysis_version
+        && (f.with_wind || !wind);
 }
 
 enum class outcome { added, updated, unchanged, failed };
@@ -101,10 +106,11 @@ struct run_counts {
 
 // Adds one file; a file that fails gets its message in `failure`. False
 // (with err) only when the logbook itself fails.
-bool add_file(const logbook& lb, const std::string& path, const course_identity& course, outcome& result,
-    std::string& failure, std::string& err)
+bool add_file(const logbook& lb, const std::string& path, const course_identity& course, bool wind,
+    outcome& result, std::string& failure, std::string& err)
 {
     jump_record j = new_record(path, course);
+    j.with_wind = wind; // also when the analysis fails: asking again gives the same
     std::string io_err;
     bool readable = file_identity(path, j.file_size, j.file_mtime, io_err);
     std::optional<stored_file> stored = jump_store_find(lb, path, err);
@@ -112,15 +118,16 @@ bool add_file(const logbook& lb, const std::string& path, const course_identity&
         return false;
     result = outcome::unchanged;
     if (readable && stored && stored->file_size == j.file_size && stored->file_mtime == j.file_mtime
-        && same_analysis(*stored, course))
+        && same_analysis(*stored, course, wind))
         return true;
     readable = readable && file_sha256(path, j.content_sha256, io_err);
-    if (readable && stored && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course)) {
+    if (readable && stored && stored->content_sha256 == j.content_sha256
+        && same_analysis(*stored, course, wind)) {
         write_transaction txn(lb, err);
         return txn.begun() && jump_store_touch(lb, path, j.file_size, j.file_mtime, err) && txn.commit(err);
     }
     if (readable)
-        analyse(j, course);
+        analyse(j, course, wind);
     else
         j.error = io_err;
 
@@ -132,7 +139,7 @@ bool add_file(const logbook& lb, const std::string& path, const course_identity&
     if (!err.empty())
         return false;
     if (stored && stored->file_size == j.file_size && stored->file_mtime == j.file_mtime
-        && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course))
+        && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course, wind))
         return true;
     if (!jump_store_put(lb, j, err) || !txn.commit(err))
         return false;
@@ -245,7 +252,7 @@ int logbook_add(const std::string& db_path, const add_options& opts)
             continue; // the gate walk lies among the swoops
         outcome result = outcome::unchanged;
         std::string failure;
-        if (!add_file(lb, files[i], course, result, failure, err)) {
+        if (!add_file(lb, files[i], course, opts.wind, result, failure, err)) {
             bar.clear();
             print_error(lb.path + ": " + err);
             return exit_failure;

@@ -19,6 +19,7 @@ constexpr int exit_usage = 2;
 struct add_options {
     std::string gate_file; // -g: gate walk or gate container; empty with -i
     bool own_frame = false; // -i: each swoop in a frame of its own
+    bool wind = false; // -w: estimate the wind and the entry-gate airspeed too
     std::vector<std::string> paths; // files and folders
 };
 

@@ -8,7 +8,7 @@ namespace {
 
 // The columns of a whole row in one fixed order: bookkeeping, then the results.
 constexpr const char* row_columns[] = { "path", "file_size", "file_mtime", "content_sha256", "course",
-    "course_key", "skimra_version", "jump_time_utc_ms", "error", "turn_direction" };
+    "course_key", "skimra_version", "jump_time_utc_ms", "error", "turn_direction", "with_wind" };
 constexpr int row_column_count = static_cast<int>(std::size(row_columns));
 
 std::string column_list()
@@ -68,6 +68,7 @@ jump_record read_row(sqlite3_stmt* stmt)
         j.error = text_column(stmt, 8);
     if (!is_null(stmt, 9))
         j.right_hand = text_column(stmt, 9) == "right";
+    j.with_wind = sqlite3_column_int(stmt, 10) != 0;
     for (int i = 0; i < result_count; ++i)
         if (!is_null(stmt, row_column_count + i))
             j.results[size_t(i)] = sqlite3_column_double(stmt, row_column_count + i);
@@ -79,7 +80,8 @@ jump_record read_row(sqlite3_stmt* stmt)
 std::optional<stored_file> jump_store_find(const logbook& lb, const std::string& path, std::string& err)
 {
     sqlite_stmt_ptr stmt = logbook_prepare(lb,
-        "SELECT file_size, file_mtime, content_sha256, course_key, skimra_version FROM jumps WHERE path = ?",
+        "SELECT file_size, file_mtime, content_sha256, course_key, skimra_version, with_wind FROM jumps"
+        " WHERE path = ?",
         err);
     if (!stmt)
         return std::nullopt;
@@ -92,6 +94,7 @@ std::optional<stored_file> jump_store_find(const logbook& lb, const std::string&
         f.content_sha256 = text_column(stmt.get(), 2);
         f.course_key = text_column(stmt.get(), 3);
         f.analysis_version = text_column(stmt.get(), 4);
+        f.with_wind = sqlite3_column_int(stmt.get(), 5) != 0;
         return f;
     }
     if (rc != SQLITE_DONE)
@@ -128,6 +131,7 @@ bool jump_store_put(const logbook& lb, const jump_record& jump, std::string& err
     bind_optional_text(s, 9, jump.error);
     if (jump.right_hand)
         bind_text(s, 10, *jump.right_hand ? "right" : "left");
+    sqlite3_bind_int(s, 11, jump.with_wind ? 1 : 0);
     for (int i = 0; i < result_count; ++i)
         if (const std::optional<double>& v = jump.results[size_t(i)])
             sqlite3_bind_double(s, row_column_count + i + 1, *v);

@@ -17,6 +17,7 @@ struct stored_file {
     std::string content_sha256; // hex, empty when the file could not be read
     std::string course_key;
     std::string analysis_version;
+    bool with_wind = false; // the row holds the wind (add -w)
 };
 
 // The bookkeeping of the row for path, if there is one.
