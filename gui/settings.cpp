@@ -9,7 +9,7 @@
 
 #include "core/platform/pref_store.h"
 
-const std::array<setting_entry, 11> settings_table { {
+const std::array<setting_entry, 12> settings_table { {
     { setting::plots_per_page, "plots_per_page", setting_type::integer, 1,
         "plots per page, 1, 4 or 9: the View menu's layout items read it at window build and write it" },
     { setting::enable_scale, "enable_scale", setting_type::boolean, 0,
@@ -34,6 +34,8 @@ const std::array<setting_entry, 11> settings_table { {
         "compared swoops\"" },
     { setting::video_dir, "video_dir", setting_type::text, 0,
         "the folder of the last video file chosen: the video chooser starts there" },
+    { setting::use_wind, "use_wind", setting_type::boolean, 0,
+        "the wind and airspeeds in the report and the plots: read at window build, written by \"wind\"" },
 } };
 
 const setting_entry& setting_of(setting s)

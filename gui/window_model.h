@@ -31,7 +31,7 @@ enum class model_change : uint8_t {
     selection, // another swoop (or none) is selected, or the selected one was analysed again
     compared, // a swoop was ticked or unticked for comparing
     gate, // a gate was opened or closed
-    options, // units, pond, plots per page or the time scale
+    options, // units, pond, plots per page, the time scale or the wind
     time, // the player's time moved (or the time scale came or went)
     player, // the player started or stopped playing, or a drag of its slider began or ended
 };
@@ -43,6 +43,7 @@ struct window_options {
     int32_t plots_per_page = 1; // View menu: 1, 4 or 9 (any other number builds no plot page)
     bool time_scale = false; // View > Time scale
     bool color_overlays = false; // "colour compared swoops": each in its own colour (else grey)
+    bool use_wind = false; // "wind": the wind and airspeeds in the report, the plots and the overhead view
 };
 
 // What a listener is told.
