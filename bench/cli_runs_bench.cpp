@@ -85,7 +85,7 @@ void bm_swoop_run(benchmark::State& state)
     opts.swoop_file = "jump.csv";
     quiet_stream quiet;
     for (auto _ : state)
-        run_swoop(opts);
+        run_swoop(opts, load_swoop(opts));
     state.counters["samples"] = f.swoop_samples;
 }
 BENCHMARK(bm_swoop_run)->Unit(benchmark::kMillisecond);

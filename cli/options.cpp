@@ -30,10 +30,11 @@ void print_long_option(const char* word, const char* program)
 {
     if (std::strcmp(word, "--help") == 0) {
         print_usage(program);
-        std::printf("      --help    Display this usage and exit\n");
-        std::printf("      --version Display tool version and exit\n");
         std::printf("      -b        Heights from the barometer in SENSOR.CSV beside the swoop\n");
         std::printf("      -s sensor Heights from the barometer in the given sensor file (implies -b)\n");
+        std::printf("      -w        Estimate the wind under canopy and report airspeeds\n");
+        std::printf("      --help    Display this usage and exit\n");
+        std::printf("      --version Display tool version and exit\n");
         std::exit(0);
     }
     if (std::strcmp(word, "--version") == 0) {
@@ -101,7 +102,7 @@ void parse_options(int argc, char** argv, options& opts)
         // is the group), so a whole word --help stands where an option may.
         if (optind < argc)
             print_long_option(argv[optind], argv[0]);
-        if ((c = getopt(argc, argv, "+:vdipmbt:g:s:")) == -1)
+        if ((c = getopt(argc, argv, "+:vdipmbwt:g:s:")) == -1)
             break;
         switch (c) {
         case 'v':
@@ -118,6 +119,9 @@ void parse_options(int argc, char** argv, options& opts)
             break;
         case 'm':
             opts.metric = true;
+            break;
+        case 'w':
+            opts.wind = true;
             break;
         case 't':
             opts.time_aloft = time_aloft_from_text(optarg);

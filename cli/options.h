@@ -12,6 +12,7 @@ struct options {
     bool implicit_gate = false; // -i: frame from the swoop itself
     bool in_pond = false; // -p: write the pond into the gate geometry file
     bool metric = false; // -m: metres and km/h
+    bool wind = false; // -w: the wind and the airspeeds after the report
     uint32_t time_aloft = 0; // -t: ms between entry gate and touchdown, 0 = not given
     std::string gate_file; // -g: gate file, empty = none
     bool baro = false; // -b: heights from the barometer (implied by -s)

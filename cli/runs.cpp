@@ -18,6 +18,7 @@
 #include "core/sensor/sensor_beside.h"
 #include "core/swoop/baro_report.h"
 #include "core/swoop/report.h"
+#include "core/swoop/wind_report.h"
 #include "core/track/error_text.h"
 
 namespace {
@@ -229,6 +230,8 @@ void run_swoop(const options& opts, swoop_input in)
         const gate_heights heights = swoop_gate_heights(*s, in.fusion);
         report += report_baro_lines(&heights, units);
     }
+    if (opts.wind)
+        report += report_wind_lines(*s, swoop_wind_estimate(*s), units);
     std::printf("\n%s", report.c_str());
     std::fflush(stdout);
     {

@@ -26,6 +26,9 @@ void on_setting_toggled(GtkWidget* widget, gpointer data)
     } else if (widget == o.baro_check) {
         options.use_baro = active;
         key = setting::use_baro;
+    } else if (widget == o.wind_check) {
+        options.use_wind = active;
+        key = setting::use_wind;
     } else {
         options.draw_pond = active;
     }
@@ -40,6 +43,7 @@ void show_options(options_part& o)
     set_toggle_quietly(o.pond_check, options.draw_pond, G_CALLBACK(on_setting_toggled), &o);
     set_toggle_quietly(o.color_check, options.color_overlays, G_CALLBACK(on_setting_toggled), &o);
     set_toggle_quietly(o.baro_check, options.use_baro, G_CALLBACK(on_setting_toggled), &o);
+    set_toggle_quietly(o.wind_check, options.use_wind, G_CALLBACK(on_setting_toggled), &o);
 }
 
 } // namespace
@@ -59,7 +63,12 @@ std::unique_ptr<options_part> options_frame_new(window_model& m)
     o->baro_check = gtk_check_button_new_with_label("barometric heights");
     atk_object_set_name(gtk_widget_get_accessible(o->baro_check), "Barometric heights");
     gtk_widget_set_tooltip_text(o->baro_check, "heights from the SENSOR.CSV beside each swoop");
-    for (GtkWidget* check : { o->metric_check, o->pond_check, o->color_check, o->baro_check }) {
+    o->wind_check = gtk_check_button_new_with_label("wind");
+    atk_object_set_name(gtk_widget_get_accessible(o->wind_check), "wind and airspeed");
+    gtk_widget_set_tooltip_text(
+        o->wind_check, "the wind from the canopy flight before the turn, and the airspeeds it gives");
+    for (GtkWidget* check :
+        { o->metric_check, o->pond_check, o->color_check, o->baro_check, o->wind_check }) {
         g_object_set(check, "margin-start", 5, "can-focus", FALSE, nullptr);
         gtk_box_pack_start(GTK_BOX(box), check, FALSE, FALSE, 0);
         g_signal_connect(check, "toggled", G_CALLBACK(on_setting_toggled), o.get());
@@ -82,5 +91,6 @@ void settings_apply(window_model& m)
     options.draw_pond = setting_bool(setting::draw_pond);
     options.color_overlays = setting_bool(setting::color_overlays);
     options.use_baro = setting_bool(setting::use_baro);
+    options.use_wind = setting_bool(setting::use_wind);
     model_set_options(m, options);
 }

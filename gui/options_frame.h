@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The "options" frame ("metric units", "draw pond", "colour compared
-// swoops"), and the stored
+// swoops", "wind"), and the stored
 // settings applied to a new window's model.
 #pragma once
 
@@ -21,6 +21,7 @@ struct options_part {
     GtkWidget* pond_check = nullptr; // "draw pond", sensitive while a gate is open
     GtkWidget* color_check = nullptr; // "colour compared swoops"
     GtkWidget* baro_check = nullptr; // "barometric heights"
+    GtkWidget* wind_check = nullptr; // "wind"
 };
 
 // The "options" frame; its boxes follow the model's options and gate.

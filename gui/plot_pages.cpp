@@ -11,9 +11,11 @@
 #include "core/platform/glib_handles.h"
 #include "core/plot/cairo_handles.h"
 #include "core/plot/plot_catalogue.h"
+#include "core/plot/plot_wind.h"
 #include "core/swoop/point_at.h"
 #include "core/swoop/report.h"
 #include "core/swoop/samples_csv.h"
+#include "core/swoop/wind_report.h"
 #include "gui/dialogs.h"
 #include "gui/gtk_helpers.h"
 #include "gui/page_export.h"
@@ -613,6 +615,7 @@ void markers_at(plot_pages_part& p, int32_t t)
 
 void on_selection_changed(plot_pages_part& p)
 {
+    p.wind.reset(); // another swoop, or the same analysed again
     refresh_all(p);
     update_export_items(p);
     if (p.model.selected)
@@ -647,7 +650,7 @@ void on_options_changed(plot_pages_part& p, const model_event& event)
         pages_build(p, now.plots_per_page);
     }
     if (now.units.metric != event.before.units.metric || now.draw_pond != event.before.draw_pond
-        || now.color_overlays != event.before.color_overlays)
+        || now.color_overlays != event.before.color_overlays || now.use_wind != event.before.use_wind)
         refresh_all(p);
 }
 
@@ -939,6 +942,16 @@ void plots_rebuild(plot_pages_part& p)
             p.plots[i]->view = p.views[i];
     if (!s)
         return;
+    if (m.options.use_wind) {
+        if (!p.wind || p.wind_of != s) {
+            p.wind = swoop_wind_estimate(*s);
+            p.wind_of = s;
+        }
+        if (p.plots[0])
+            plot_set_wind_arrow(*p.plots[0], *p.wind, m.options.units);
+        if (p.plots[3] && !plot_add_airspeed(*p.plots[3], *s, *p.wind, m.options.units))
+            show_error(p.window, "failed to create set");
+    }
     for (swoop* compared : model_overlays(m))
         overlay_add(p, *compared);
     if (m.options.color_overlays)
@@ -1004,8 +1017,10 @@ void report_update(plot_pages_part& p)
         return;
     }
     const char* err = nullptr;
-    const std::string report = swoop_report(*p.model.selected, p.model.options.units, &err)
+    std::string report = swoop_report(*p.model.selected, p.model.options.units, &err)
         + model_heights_lines(p.model, *p.model.selected);
+    if (!err && p.model.options.use_wind && p.wind)
+        report += report_wind_lines(*p.model.selected, *p.wind, p.model.options.units);
     if (err) {
         const std::string message = err;
         gtk_text_buffer_set_text(buffer, "", -1);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "core/plot/plot_set.h"
+#include "core/swoop/wind.h"
 #include "gui/window_model.h"
 
 struct page_state;
@@ -47,6 +48,10 @@ struct plot_pages_part {
     GtkWidget* export_page_item = nullptr; // the File menu's export items, sensitive when they apply
     GtkWidget* export_samples_item = nullptr;
     std::vector<page_state*> pages; // the plot pages there are (each owned by its drawing area)
+    // The selected swoop's wind, fitted once per selection (or new analysis)
+    // while "wind" is on; none otherwise.
+    std::optional<wind_estimate> wind;
+    const swoop* wind_of = nullptr; // the swoop it was fitted on
 };
 
 // The notebook with its "metrics" page and the "view in Google Earth"

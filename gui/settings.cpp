@@ -9,7 +9,7 @@
 
 #include "core/platform/pref_store.h"
 
-const std::array<setting_entry, 12> settings_table { {
+const std::array<setting_entry, 13> settings_table { {
     { setting::plots_per_page, "plots_per_page", setting_type::integer, 1,
         "plots per page, 1, 4 or 9: the View menu's layout items read it at window build and write it" },
     { setting::enable_scale, "enable_scale", setting_type::boolean, 0,
@@ -37,6 +37,8 @@ const std::array<setting_entry, 12> settings_table { {
     { setting::use_baro, "use_baro", setting_type::boolean, 0,
         "heights from the sensor file beside each swoop: read at window build, written by \"barometric "
         "heights\"" },
+    { setting::use_wind, "use_wind", setting_type::boolean, 0,
+        "the wind and airspeeds in the report and the plots: read at window build, written by \"wind\"" },
 } };
 
 const setting_entry& setting_of(setting s)

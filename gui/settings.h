@@ -23,6 +23,7 @@ enum class setting : uint8_t {
     color_overlays,
     video_dir,
     use_baro,
+    use_wind,
 };
 
 enum class setting_type : uint8_t {
@@ -40,7 +41,7 @@ struct setting_entry {
     const char* meaning; // what it holds, and who reads and writes it
 };
 
-extern const std::array<setting_entry, 12> settings_table;
+extern const std::array<setting_entry, 13> settings_table;
 
 // The entry of a setting.
 const setting_entry& setting_of(setting s);

@@ -33,7 +33,7 @@ enum class model_change : uint8_t {
     selection, // another swoop (or none) is selected, or the selected one was analysed again
     compared, // a swoop was ticked or unticked for comparing
     gate, // a gate was opened or closed
-    options, // units, pond, plots per page or the time scale
+    options, // units, pond, plots per page, the time scale or the wind
     time, // the player's time moved (or the time scale came or went)
     player, // the player started or stopped playing, or a drag of its slider began or ended
 };
@@ -46,6 +46,7 @@ struct window_options {
     bool time_scale = false; // View > Time scale
     bool color_overlays = false; // "colour compared swoops": each in its own colour (else grey)
     bool use_baro = false; // "barometric heights": from the sensor file beside each swoop
+    bool use_wind = false; // "wind": the wind and airspeeds in the report, the plots and the overhead view
 };
 
 // A swoop's heights from the barometer: whether a sensor file lies beside it

@@ -93,7 +93,7 @@ jump_record new_record(const std::string& path, const course_identity& course)
 }
 
 // Loads and analyses one swoop file into j (its error when that fails).
-void analyse(jump_record& j, const course_identity& course, const height_plan& plan)
+void analyse(jump_record& j, const course_identity& course, const height_plan& plan, bool wind)
 {
     const char* core_err = nullptr;
     std::unique_ptr<swoop> s = swoop_new(j.path.c_str(), &core_err);
@@ -121,6 +121,8 @@ void analyse(jump_record& j, const course_identity& course, const height_plan& p
         return;
     }
     jump_results_from_swoop(*s, j);
+    if (wind)
+        jump_wind_from_swoop(*s, j);
     if (plan.sensor_path.empty())
         return;
     const gate_heights g = swoop_gate_heights(*s, fusion);
@@ -134,11 +136,14 @@ void analyse(jump_record& j, const course_identity& course, const height_plan& p
     }
 }
 
-bool same_analysis(const stored_file& f, const course_identity& course, const height_plan& plan)
+// A row recorded without the wind is analysed again when the wind is asked
+// for; one recorded with it keeps it when it is not.
+bool same_analysis(const stored_file& f, const course_identity& course, const height_plan& plan, bool wind)
 {
     const bool stored_baro = f.height_source && *f.height_source != gps_source;
     return f.course_key == course.key && f.analysis_version == logbook_analysis_version
-        && stored_baro == plan.baro && (!plan.baro || f.sensor_sha256 == plan.sensor_sha256);
+        && stored_baro == plan.baro && (!plan.baro || f.sensor_sha256 == plan.sensor_sha256)
+        && (f.with_wind || !wind);
 }
 
 enum class outcome { added, updated, unchanged, failed };
@@ -149,10 +154,11 @@ struct run_counts {
 
 // Adds one file; a file that fails gets its message in `failure`. False
 // (with err) only when the logbook itself fails.
-bool add_file(const logbook& lb, const std::string& path, const course_identity& course, bool baro,
+bool add_file(const logbook& lb, const std::string& path, const course_identity& course, bool baro, bool wind,
     outcome& result, std::string& failure, std::string& err)
 {
     jump_record j = new_record(path, course);
+    j.with_wind = wind; // also when the analysis fails: asking again gives the same
     std::string io_err;
     bool readable = file_identity(path, j.file_size, j.file_mtime, io_err);
     height_plan plan;
@@ -164,16 +170,16 @@ bool add_file(const logbook& lb, const std::string& path, const course_identity&
         return false;
     result = outcome::unchanged;
     if (readable && stored && stored->file_size == j.file_size && stored->file_mtime == j.file_mtime
-        && same_analysis(*stored, course, plan))
+        && same_analysis(*stored, course, plan, wind))
         return true;
     readable = readable && file_sha256(path, j.content_sha256, io_err);
     if (readable && stored && stored->content_sha256 == j.content_sha256
-        && same_analysis(*stored, course, plan)) {
+        && same_analysis(*stored, course, plan, wind)) {
         write_transaction txn(lb, err);
         return txn.begun() && jump_store_touch(lb, path, j.file_size, j.file_mtime, err) && txn.commit(err);
     }
     if (readable)
-        analyse(j, course, plan);
+        analyse(j, course, plan, wind);
     else
         j.error = io_err;
 
@@ -185,7 +191,7 @@ bool add_file(const logbook& lb, const std::string& path, const course_identity&
     if (!err.empty())
         return false;
     if (stored && stored->file_size == j.file_size && stored->file_mtime == j.file_mtime
-        && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course, plan))
+        && stored->content_sha256 == j.content_sha256 && same_analysis(*stored, course, plan, wind))
         return true;
     if (!jump_store_put(lb, j, err) || !txn.commit(err))
         return false;
@@ -298,7 +304,7 @@ int logbook_add(const std::string& db_path, const add_options& opts)
             continue; // the gate walk lies among the swoops
         outcome result = outcome::unchanged;
         std::string failure;
-        if (!add_file(lb, files[i], course, opts.baro, result, failure, err)) {
+        if (!add_file(lb, files[i], course, opts.baro, opts.wind, result, failure, err)) {
             bar.clear();
             print_error(lb.path + ": " + err);
             return exit_failure;

@@ -27,8 +27,10 @@ const char* const main_help
       "list them, find the bests, export them and plot the progression.\n"
       "\n"
       "Subcommands:\n"
-      "  add (-g GATE | -i) [-b] PATH...\n"
-      "                               analyse swoop files (and folders) into the logbook\n"
+      "  add (-g GATE | -i) [-b] [-w] PATH...\n"
+      "                               analyse swoop files (and folders) into the logbook;\n"
+      "                               -b with barometric heights, -w with the wind and\n"
+      "                               the entry-gate airspeed\n"
       "  list [--since YYYY-MM-DD] [--course NAME] [-m]\n"
       "                               the jumps, newest first\n"
       "  best [-m]                    the best results and the jumps they came from\n"
@@ -47,7 +49,7 @@ struct subcommand_help {
 
 constexpr subcommand_help helps[] = {
     { "add",
-        "usage: skimra-logbook [--db PATH] add (-g GATE | -i) [-b] PATH...\n"
+        "usage: skimra-logbook [--db PATH] add (-g GATE | -i) [-b] [-w] PATH...\n"
         "\n"
         "Analyses swoop files into the logbook. Folders are searched recursively for\n"
         "files ending in .csv or .skm (in any case), except the logger's SENSOR.CSV.\n"
@@ -64,7 +66,11 @@ constexpr subcommand_help helps[] = {
         "            (any letter case) and record the entry- and exit-gate heights\n"
         "            above the stop with their 1-sigma; a swoop without one keeps GPS\n"
         "            heights. A file recorded without -b, or whose sensor file changed,\n"
-        "            is analysed again\n" },
+        "            is analysed again\n"
+
+        "  -w        also estimate the wind from the canopy flight before the turn and\n"
+        "            record it with the entry-gate airspeed; a file recorded without\n"
+        "            the wind is analysed again\n" },
     { "list",
         "usage: skimra-logbook [--db PATH] list [--since YYYY-MM-DD] [--course NAME] [-m]\n"
         "\n"
@@ -77,9 +83,9 @@ constexpr subcommand_help helps[] = {
     { "best",
         "usage: skimra-logbook [--db PATH] best [-m]\n"
         "\n"
-        "Prints the highest entry-gate speed, exit-gate speed, max horizontal, total\n"
-        "and vertical speed, degrees of rotation and distance to stop, each with the\n"
-        "jump it came from.\n"
+        "Prints the highest entry-gate speed, entry-gate airspeed (of jumps added\n"
+        "with -w), exit-gate speed, max horizontal, total and vertical speed, degrees\n"
+        "of rotation and distance to stop, each with the jump it came from.\n"
         "\n"
         "  -m   metres and km/h\n" },
     { "export",
@@ -159,7 +165,7 @@ bool parse_args(const std::vector<std::string>& args, const std::set<std::string
 int run_subcommand(const std::string& name, const std::vector<std::string>& args, const std::string& db_path)
 {
     static const std::map<std::string, std::pair<std::set<std::string>, std::set<std::string>>> grammar = {
-        { "add", { { "-i", "-b" }, { "-g" } } },
+        { "add", { { "-i", "-b", "-w" }, { "-g" } } },
         { "list", { { "-m" }, { "--since", "--course" } } },
         { "best", { { "-m" }, {} } },
         { "export", { {}, { "--csv" } } },
@@ -188,6 +194,7 @@ int run_subcommand(const std::string& name, const std::vector<std::string>& args
         add_options opts;
         opts.own_frame = p.flags.count("-i") > 0;
         opts.baro = p.flags.count("-b") > 0;
+        opts.wind = p.flags.count("-w") > 0;
         const bool has_gate = p.values.count("-g") > 0;
         if (has_gate)
             opts.gate_file = p.values["-g"];

@@ -20,6 +20,7 @@ struct add_options {
     std::string gate_file; // -g: gate walk or gate container; empty with -i
     bool own_frame = false; // -i: each swoop in a frame of its own
     bool baro = false; // -b: heights from the sensor file beside each swoop
+    bool wind = false; // -w: estimate the wind and the entry-gate airspeed too
     std::vector<std::string> paths; // files and folders
 };
 

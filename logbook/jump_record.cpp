@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "core/swoop/wind.h"
+
 const char* const logbook_analysis_version = SKIMRA_ANALYSIS_VERSION;
 
 namespace {
@@ -70,6 +72,10 @@ const std::array<result_field, result_count> result_fields { {
         value_at<&swoop_results::max_horizontal, &result_position::back> },
     { "max_horizontal_offset_m", quantity::length,
         value_at<&swoop_results::max_horizontal, &result_position::offset> },
+    { "wind_speed_mps", quantity::speed, nullptr },
+    { "wind_from_deg", quantity::angle, nullptr },
+    { "wind_sigma_mps", quantity::speed, nullptr },
+    { "entry_gate_airspeed_mps", quantity::speed, nullptr },
 } };
 
 namespace {
@@ -104,7 +110,8 @@ void jump_results_from_swoop(const swoop& s, jump_record& jump)
     if (!r.has_samples)
         return;
     for (size_t id = 0; id < result_count; id++)
-        jump.results[id] = result_fields[id].of(r);
+        if (result_fields[id].of)
+            jump.results[id] = result_fields[id].of(r);
     if (r.turn_degrees)
         jump.right_hand = r.right_hand;
 }
@@ -112,6 +119,23 @@ void jump_results_from_swoop(const swoop& s, jump_record& jump)
 std::array<std::optional<double>, 4> jump_gate_heights(const jump_heights& h)
 {
     return { h.entry_gate, h.entry_gate_sigma, h.exit_gate, h.exit_gate_sigma };
+}
+
+void jump_wind_from_swoop(const swoop& s, jump_record& jump)
+{
+    jump.with_wind = true;
+    for (result_id id : { wind_speed, wind_from, wind_sigma, entry_gate_airspeed })
+        jump.results[id].reset();
+    if (!s.results.has_samples)
+        return;
+    const wind_estimate w = swoop_wind_estimate(s);
+    if (!w.present)
+        return;
+    jump.results[wind_speed] = w.speed;
+    jump.results[wind_from] = w.from;
+    jump.results[wind_sigma] = w.speed_sigma;
+    if (const double a = swoop_entry_gate_airspeed(s, w); a > 0)
+        jump.results[entry_gate_airspeed] = a;
 }
 
 std::string utc_iso8601(int64_t utc_ms)

@@ -62,13 +62,19 @@ enum result_id : int {
     max_horizontal_height,
     max_horizontal_back,
     max_horizontal_offset,
+    // With the wind (add -w); none without an estimate or when not asked for.
+    wind_speed, // the wind estimated under canopy before the turn
+    wind_from, // degrees true it blows from, [0, 360)
+    wind_sigma, // 1-sigma of the wind speed
+    entry_gate_airspeed, // horizontal airspeed at the entry gate, none = gate missed
     result_count
 };
 
 struct result_field {
     const char* column; // column of the jumps table and of the export, SI unit as suffix
     quantity kind;
-    std::optional<double> (*of)(const swoop_results& r); // the value in the analysis' results
+    std::optional<double> (*of)(const swoop_results& r); // the value in the analysis' results;
+                                                         // null for the wind's (jump_wind_from_swoop)
 };
 
 // Indexed by result_id.
@@ -102,6 +108,7 @@ struct jump_record {
     std::optional<int64_t> jump_time_utc; // ms since the epoch, UTC; none = not loaded
     std::optional<std::string> error; // why the analysis failed; none = analysed
     std::optional<bool> right_hand; // turn direction, none = not analysed
+    bool with_wind = false; // the wind was estimated (add -w), whether or not there was an estimate
     std::array<std::optional<double>, result_count> results {}; // SI; none = missing
     jump_heights heights;
 };
@@ -112,6 +119,10 @@ std::array<std::optional<double>, 4> jump_gate_heights(const jump_heights& h);
 // The results of an analysed swoop as the row stores them: the analysis'
 // results record, column by column, and the turn's direction.
 void jump_results_from_swoop(const swoop& s, jump_record& jump);
+
+// The wind estimated from the swoop's canopy flight and the entry-gate
+// airspeed it gives, into the row's wind results; marks the row with_wind.
+void jump_wind_from_swoop(const swoop& s, jump_record& jump);
 
 // "2019-07-14T17:00:00.000Z" for ms since the epoch.
 std::string utc_iso8601(int64_t utc_ms);

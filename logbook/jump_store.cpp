@@ -8,7 +8,7 @@ namespace {
 
 // The columns of a whole row in one fixed order: bookkeeping, then the results.
 constexpr const char* row_columns[] = { "path", "file_size", "file_mtime", "content_sha256", "course",
-    "course_key", "skimra_version", "jump_time_utc_ms", "error", "turn_direction" };
+    "course_key", "skimra_version", "jump_time_utc_ms", "error", "turn_direction", "with_wind" };
 constexpr int row_column_count = static_cast<int>(std::size(row_columns));
 // After the results: the barometer's gate heights, their source and the sensor file fused.
 constexpr int gate_height_count = 4;
@@ -73,6 +73,7 @@ jump_record read_row(sqlite3_stmt* stmt)
         j.error = text_column(stmt, 8);
     if (!is_null(stmt, 9))
         j.right_hand = text_column(stmt, 9) == "right";
+    j.with_wind = sqlite3_column_int(stmt, 10) != 0;
     for (int i = 0; i < result_count; ++i)
         if (!is_null(stmt, row_column_count + i))
             j.results[size_t(i)] = sqlite3_column_double(stmt, row_column_count + i);
@@ -93,7 +94,7 @@ std::optional<stored_file> jump_store_find(const logbook& lb, const std::string&
 {
     sqlite_stmt_ptr stmt = logbook_prepare(lb,
         "SELECT file_size, file_mtime, content_sha256, course_key, skimra_version, height_source, "
-        "sensor_sha256"
+        "sensor_sha256, with_wind"
         " FROM jumps WHERE path = ?",
         err);
     if (!stmt)
@@ -110,6 +111,7 @@ std::optional<stored_file> jump_store_find(const logbook& lb, const std::string&
         if (!is_null(stmt.get(), 5))
             f.height_source = text_column(stmt.get(), 5);
         f.sensor_sha256 = text_column(stmt.get(), 6);
+        f.with_wind = sqlite3_column_int(stmt.get(), 7) != 0;
         return f;
     }
     if (rc != SQLITE_DONE)
@@ -149,6 +151,7 @@ bool jump_store_put(const logbook& lb, const jump_record& jump, std::string& err
     bind_optional_text(s, 9, jump.error);
     if (jump.right_hand)
         bind_text(s, 10, *jump.right_hand ? "right" : "left");
+    sqlite3_bind_int(s, 11, jump.with_wind ? 1 : 0);
     for (int i = 0; i < result_count; ++i)
         if (const std::optional<double>& v = jump.results[size_t(i)])
             sqlite3_bind_double(s, row_column_count + i + 1, *v);

@@ -19,6 +19,7 @@ struct stored_file {
     std::string analysis_version;
     std::optional<std::string> height_source; // none: recorded before heights had a source (GPS)
     std::string sensor_sha256; // the sensor file fused, empty = none
+    bool with_wind = false; // the row holds the wind (add -w)
 };
 
 // The bookkeeping of the row for path, if there is one.

@@ -66,6 +66,7 @@ struct best_item {
 
 constexpr best_item best_items[] = {
     { "entry gate speed", entry_gate_speed },
+    { "entry gate airspeed", entry_gate_airspeed },
     { "exit gate speed", exit_gate_speed },
     { "max horizontal speed", max_horizontal_speed },
     { "max total speed", max_total_speed },

@@ -49,6 +49,13 @@ const char* const migration_steps[logbook_schema_version] = {
     "ALTER TABLE jumps ADD COLUMN entry_gate_height_sigma_m REAL;"
     "ALTER TABLE jumps ADD COLUMN exit_gate_height_above_stop_m REAL;"
     "ALTER TABLE jumps ADD COLUMN exit_gate_height_sigma_m REAL;",
+    // 2 -> 3: the wind estimated under canopy and the entry-gate airspeed
+    // (add -w). Rows recorded before hold no wind.
+    "ALTER TABLE jumps ADD COLUMN with_wind INTEGER NOT NULL DEFAULT 0;" // 1 when analysed with -w
+    "ALTER TABLE jumps ADD COLUMN wind_speed_mps REAL;"
+    "ALTER TABLE jumps ADD COLUMN wind_from_deg REAL;" // degrees true the wind blows from
+    "ALTER TABLE jumps ADD COLUMN wind_sigma_mps REAL;" // 1-sigma of the wind speed
+    "ALTER TABLE jumps ADD COLUMN entry_gate_airspeed_mps REAL;",
 };
 
 std::string sqlite_message(sqlite3* db)

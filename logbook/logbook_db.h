@@ -27,7 +27,7 @@ using sqlite_stmt_ptr = std::unique_ptr<sqlite3_stmt, sqlite_stmt_release>;
 
 // The schema version this program writes. Each release that changes the
 // schema appends a migration step and raises this number.
-constexpr int logbook_schema_version = 2;
+constexpr int logbook_schema_version = 3;
 
 // Marks the file as a Skimra logbook (SQLite's application id, "SkLb").
 constexpr int32_t logbook_application_id = 0x536b4c62;

@@ -29,6 +29,7 @@ enum series_style : int32_t {
     style_marker = 6, // filled four-pointed star at every point (player marker), radius 3 lw
     style_fill = 7, // the points as one closed polygon, filled in the colour at a fifth of its
                     // strength over white: a band drawn under the curves added after it
+    style_dashed_key = 8, // as style_dashed, and dashed alike in the legend (whose lines are solid otherwise)
 };
 
 // One node of a plot's series list.
@@ -50,6 +51,15 @@ struct plot_view {
     double y_min = 0, y_max = 0;
 };
 
+// An arrow in a top corner of the plot area (the one the legend leaves
+// free), whatever the zoom: a direction in the plot's data axes, and a text
+// beside it, on a light box as the legend's.
+struct plot_arrow {
+    vec2 toward {}; // data units, any length; a zero vector draws the text alone
+    std::string label;
+    uint32_t color = 0; // 0xRRGGBB
+};
+
 struct plot {
     std::string title; // centred above the plot area
     std::string x_label; // centred below the plot area
@@ -62,6 +72,7 @@ struct plot {
     double y_step = 0; // the same for y
     std::unique_ptr<::series> series; // drawn in list order, first added first
     std::optional<plot_view> view; // drawn instead of the whole plot (grid and ticks of its own), or none
+    std::optional<plot_arrow> arrow; // a corner arrow (the wind on the overhead view), or none
 };
 
 // How a rendering sizes its texts. The defaults draw the plot as specified

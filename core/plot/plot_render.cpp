@@ -282,7 +282,7 @@ void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
     }
 
     for (const series* s = p.series.get(); s; s = s->next.get()) {
-        if (s->style < style_line || s->style > style_fill)
+        if (s->style < style_line || s->style > style_dashed_key)
             continue;
         set_color(cr, s->color);
         device.clear();
@@ -311,11 +311,12 @@ void draw_series(cairo_t* cr, const plot& p, const plot_layout& l)
         case style_line:
         case style_dotted:
         case style_dashed:
+        case style_dashed_key:
         case style_line_dots:
             if (s->style == style_dotted) {
                 cairo_set_line_width(cr, 2 * lw);
                 set_dash(cr, 2 * lw, 2 * lw);
-            } else if (s->style == style_dashed) {
+            } else if (s->style == style_dashed || s->style == style_dashed_key) {
                 cairo_set_line_width(cr, lw);
                 set_dash(cr, 3 * lw, 6 * lw);
             } else {
@@ -412,6 +413,12 @@ void draw_legend(cairo_t* cr, const plot& p, const plot_layout& l, const snapper
             cairo_move_to(cr, left, y + mid);
             cairo_line_to(cr, left + sample, y + mid);
             cairo_stroke(cr);
+        } else if (s->style == style_dashed_key) {
+            set_dash(cr, 3 * lw, 3 * lw);
+            cairo_move_to(cr, left, y + mid);
+            cairo_line_to(cr, left + sample, y + mid);
+            cairo_stroke(cr);
+            cairo_set_dash(cr, nullptr, 0, 0);
         } else {
             cairo_new_path(cr);
             cairo_arc(cr, left + sample / 2, y + mid, 3 * lw, 0, 2 * pi);
@@ -421,6 +428,59 @@ void draw_legend(cairo_t* cr, const plot& p, const plot_layout& l, const snapper
         pen.draw(left + sample + pad, y);
         k++;
     }
+}
+
+// The corner arrow: on a light box in the top corner of the area the legend
+// leaves free, its text and then the arrow in a square of two font sizes
+// (the text alone without a direction).
+void draw_arrow(cairo_t* cr, const plot& p, const plot_layout& l, const snapper& snap, text_pen& pen)
+{
+    if (!p.arrow)
+        return;
+    const plot_arrow& a = *p.arrow;
+    const double fs = l.font_size, lw = l.line_width;
+    const double pad = snap.length(0.25 * fs);
+    const double side = snap.length(2 * fs);
+
+    // The direction on the surface: the axes' senses and scales apply.
+    const mapper m = mapper_of(p, l);
+    double dx = a.toward[0] * m.kx * (p.x_reversed ? -1 : 1);
+    double dy = a.toward[1] * m.ky * (p.y_down ? 1 : -1);
+    const double length = std::hypot(dx, dy);
+    const bool has_arrow = length > 0 && std::isfinite(length);
+
+    pen.set(a.label.c_str());
+    const double box_width = pen.width + (has_arrow ? pad + side : 0);
+    const double box_height = std::max(pen.ink_height, has_arrow ? side : 0.0);
+    const double top = snap.coord(l.area_top) + snap.coord(fs);
+    const double left = p.legend_right ? snap.coord(l.area_left) + snap.coord(fs)
+                                       : snap.coord(l.area_left + l.area_width) - snap.coord(fs) - box_width;
+    cairo_set_source_rgb(cr, 0.96, 0.96, 0.96);
+    cairo_rectangle(cr, left - pad, top - pad, box_width + 2 * pad, box_height + 2 * pad);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    pen.draw(left, top + snap.length((box_height - pen.ink_height) / 2));
+    if (!has_arrow)
+        return;
+
+    dx /= length;
+    dy /= length;
+    const double cx = left + pen.width + pad + side / 2, cy = top + box_height / 2;
+    const double half = 0.48 * side, head = 0.4 * side, wing = 0.22 * side;
+    const double tx = cx + dx * half, ty = cy + dy * half; // the tip
+    set_color(cr, a.color);
+    cairo_set_line_width(cr, std::max(2.5 * lw, 1.5));
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_new_path(cr);
+    cairo_move_to(cr, cx - dx * half, cy - dy * half);
+    cairo_line_to(cr, tx - dx * head * 0.7, ty - dy * head * 0.7);
+    cairo_stroke(cr);
+    cairo_new_path(cr);
+    cairo_move_to(cr, tx, ty);
+    cairo_line_to(cr, tx - dx * head - dy * wing, ty - dy * head + dx * wing);
+    cairo_line_to(cr, tx - dx * head + dy * wing, ty - dy * head - dx * wing);
+    cairo_close_path(cr);
+    cairo_fill(cr);
 }
 
 // The integer part of an interval-count ratio, from 1 up to its limit. The
@@ -685,6 +745,7 @@ void plot_render(cairo_t* cr, const plot* p, int cell, const plot_render_options
     draw_titles(cr, *p, l, pen);
     draw_series(cr, *p, l);
     draw_legend(cr, *p, l, snap, pen);
+    draw_arrow(cr, *p, l, snap, pen);
 
     cairo_restore(cr);
 }

@@ -51,10 +51,11 @@ TEST(command_line, long_help_and_version)
 {
     const std::string cli = test_support::cli_path();
     const std::string beyond
-        = "      --help    Display this usage and exit\n"
-          "      --version Display tool version and exit\n"
-          "      -b        Heights from the barometer in SENSOR.CSV beside the swoop\n"
-          "      -s sensor Heights from the barometer in the given sensor file (implies -b)\n";
+        = "      -b        Heights from the barometer in SENSOR.CSV beside the swoop\n"
+          "      -s sensor Heights from the barometer in the given sensor file (implies -b)\n"
+          "      -w        Estimate the wind under canopy and report airspeeds\n"
+          "      --help    Display this usage and exit\n"
+          "      --version Display tool version and exit\n";
     const struct {
         std::vector<std::string> args;
         std::string out;

@@ -85,7 +85,7 @@ far_course write_far_course(const std::string& dir)
     return out;
 }
 
-std::string cli_report(const std::string& swoop, const std::string& gate, bool metric)
+std::string cli_report(const std::string& swoop, const std::string& gate, bool metric, bool wind)
 {
     test_support::temp_dir dir;
     namespace fs = std::filesystem;
@@ -94,6 +94,8 @@ std::string cli_report(const std::string& swoop, const std::string& gate, bool m
     std::vector<std::string> args;
     if (metric)
         args.push_back("-m");
+    if (wind)
+        args.push_back("-w");
     if (gate.empty()) {
         args.push_back("-i");
     } else {

@@ -31,9 +31,9 @@ struct far_course {
 far_course write_far_course(const std::string& dir);
 
 // What skimra-cli reports for a swoop: its report file after
-// `skimra-cli [-m] -i swoop` or `skimra-cli [-m] -g gate swoop`, run in a
-// scratch folder on copies of the files.
-std::string cli_report(const std::string& swoop, const std::string& gate, bool metric);
+// `skimra-cli [-m] [-w] -i swoop` or `skimra-cli [-m] [-w] -g gate swoop`,
+// run in a scratch folder on copies of the files.
+std::string cli_report(const std::string& swoop, const std::string& gate, bool metric, bool wind = false);
 
 // A test video made by gst-launch-1.0 as a camera would write it: frames
 // of `videotestsrc` stamped by `timeoverlay`, 30 frames per second, encoded

@@ -9,16 +9,19 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <numbers>
 
 #include "core/platform/pref_store.h"
 #include "core/plot/cairo_handles.h"
 #include "gui/player.h"
 #include "gui/plot_pages.h"
+#include "gui/settings.h"
 #include "gui/swoop_list.h"
 #include "gui/window.h"
 #include "tests/gui/gui_files.h"
 #include "tests/gui/gui_harness.h"
 #include "tests/support/test_support.h"
+#include "tools/track_sim/track_sim.h"
 
 using namespace gui_test;
 using strings = std::vector<std::string>;
@@ -369,4 +372,91 @@ TEST(plot_pages, without_a_kml_viewer_the_user_learns_where_the_file_is)
         << answer.seen()[0].text;
     EXPECT_TRUE(test_support::file_exists(path));
     std::remove(path.c_str());
+}
+
+TEST(plot_pages, wind_adds_its_lines_the_airspeed_and_the_arrow)
+{
+    // A swoop flown in a 6 m/s wind from 250 degrees true on the examples' course.
+    test_support::temp_dir dir;
+    clear_settings();
+    write_settings("[settings]\nplots_per_page=1\n");
+    const std::string gate = copy_example(dir.path(), "gate-walk.csv", "gate-walk.csv");
+    const sim_walk walk = generate_walk(walk_options {});
+    swoop_options o;
+    o.course = walk_options {}.course;
+    o.theta = walk.truth.theta;
+    o.wind = { true, 6, 250, 0.3, 0 };
+    o.pattern.on = true;
+    const sim_swoop sim = generate_swoop(o);
+    const std::string jump = dir.file("windy.csv");
+    const char* err = nullptr;
+    ASSERT_TRUE(write_track(jump.c_str(), sim.samples, sim_dialect::field_names, &err));
+    app_window w;
+    GtkWidget* win = w.window();
+    window_context* ctx = context_of(win);
+    ASSERT_TRUE(gate_open_file(win, gate.c_str()));
+    swoops_open(win, { jump });
+    ASSERT_EQ(selected_name(win), "windy.csv");
+
+    GtkWidget* check = ctx->options->wind_check;
+    ASSERT_TRUE(check);
+    EXPECT_STREQ(atk_object_get_name(gtk_widget_get_accessible(check)), "wind and airspeed");
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(check)));
+    EXPECT_EQ(results_text(win), cli_report(jump, gate, false));
+    EXPECT_FALSE(ctx->pages->plots[0]->arrow);
+
+    auto airspeed_series = [&]() -> const series* {
+        for (const series* s = ctx->pages->plots[3]->series.get(); s; s = s->next.get())
+            if (s->label && *s->label == "horz airspeed")
+                return s;
+        return nullptr;
+    };
+    for (bool metric : { false, true }) {
+        SCOPED_TRACE(metric ? "metric" : "imperial");
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(ctx->metric_check), metric);
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check), TRUE);
+        flush();
+        EXPECT_TRUE(setting_bool(setting::use_wind));
+        EXPECT_EQ(results_text(win), cli_report(jump, gate, metric, true));
+
+        // The dashed airspeed beside the ground speed, its peak the true one.
+        const display_units u(metric);
+        const series* air = airspeed_series();
+        ASSERT_TRUE(air);
+        EXPECT_EQ(air->style, style_dashed_key);
+        ASSERT_GT(air->count, 10u);
+        double largest = 0;
+        for (uint32_t k = 0; k < air->count; k++)
+            largest = std::max(largest, air->points[k][1]);
+        EXPECT_NEAR(largest, sim.truth.wind.max_horizontal_airspeed * u.speed_factor, 0.6 * u.speed_factor);
+
+        // The arrow points where the wind blows, labelled with its speed.
+        const std::optional<plot_arrow>& arrow = ctx->pages->plots[0]->arrow;
+        ASSERT_TRUE(arrow);
+        const vec2 truth = sim.truth.wind.run;
+        const double cosine = (arrow->toward[0] * truth[0] + arrow->toward[1] * truth[1])
+            / std::hypot(arrow->toward[0], arrow->toward[1]) / std::hypot(truth[0], truth[1]);
+        EXPECT_GT(cosine, std::cos(10 * std::numbers::pi / 180));
+        char label[64];
+        ASSERT_TRUE(ctx->pages->wind);
+        std::snprintf(
+            label, sizeof label, "wind %.1f %s", ctx->pages->wind->speed * u.speed_factor, u.speed_name);
+        EXPECT_EQ(arrow->label, label);
+        EXPECT_NEAR(std::hypot(arrow->toward[0], arrow->toward[1]), 6, 0.5);
+
+        for (const char* tab : { "overhead", "swoop speed" }) {
+            show_tab(ctx, tab);
+            ASSERT_TRUE(spin_until([&] { return page_surface(current_page(ctx)) != nullptr; })) << tab;
+            wait_for_frame(win);
+            screenshot(win, std::string("wind-") + tab + (metric ? "-metric" : ""));
+        }
+    }
+
+    // Off again: the report, the plots and the setting as before.
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check), FALSE);
+    flush();
+    EXPECT_FALSE(setting_bool(setting::use_wind));
+    EXPECT_EQ(results_text(win), cli_report(jump, gate, true));
+    EXPECT_FALSE(airspeed_series());
+    EXPECT_FALSE(ctx->pages->plots[0]->arrow);
 }

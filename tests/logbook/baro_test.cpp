@@ -116,6 +116,9 @@ TEST(logbook_baro, heights_recorded_shown_and_analysed_again_when_their_source_c
     // A logbook of the schema before the heights opens, keeps its rows and
     // gains the columns empty.
     exec(db,
+        "ALTER TABLE jumps DROP COLUMN with_wind; ALTER TABLE jumps DROP COLUMN wind_speed_mps;"
+        "ALTER TABLE jumps DROP COLUMN wind_from_deg; ALTER TABLE jumps DROP COLUMN wind_sigma_mps;"
+        "ALTER TABLE jumps DROP COLUMN entry_gate_airspeed_mps;"
         "ALTER TABLE jumps DROP COLUMN height_source; ALTER TABLE jumps DROP COLUMN sensor_sha256;"
         "ALTER TABLE jumps DROP COLUMN entry_gate_height_above_stop_m;"
         "ALTER TABLE jumps DROP COLUMN entry_gate_height_sigma_m;"

@@ -336,7 +336,7 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
     p->title = "every style";
     p->x_label = "x (units)";
     p->y_label = "y (units)";
-    for (int32_t style = 0; style <= 8; style++) {
+    for (int32_t style = 0; style <= 9; style++) {
         auto s = make_series(series_style(style), 0x1010e0, {});
         for (int i = 0; i <= 10; i++)
             series_add_point(*s, { i * 10.0 + 5, style * 10.0 + (i % 2) * 4 });
@@ -359,8 +359,11 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
     const uint32_t tint = pixel(c.surface.get(), int(fill[0]), int(fill[1]));
     EXPECT_NE(tint, white);
     EXPECT_GT(tint & 0xff, 0xe0u); // a fifth of the colour over white
-    // Style 8 is unknown: its points stay white.
-    const vec2 none = device(*p, l, 55, 84);
+    // Style 8 is dashed: a dash starts at its first point.
+    const vec2 dash = device(*p, l, 5, 80);
+    EXPECT_NE(pixel(c.surface.get(), int(dash[0] + 1), int(dash[1])), white);
+    // Style 9 is unknown: its points stay white.
+    const vec2 none = device(*p, l, 55, 94);
     EXPECT_EQ(pixel(c.surface.get(), int(none[0]), int(none[1])), white);
     EXPECT_EQ(cairo_surface_write_to_png(
                   c.surface.get(), (test_support::output_dir("plot") + "/every_style.png").c_str()),

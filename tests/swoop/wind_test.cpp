@@ -12,6 +12,7 @@
 
 #include "core/swoop/swoop.h"
 #include "core/swoop/wind.h"
+#include "core/swoop/wind_report.h"
 #include "tools/track_sim/track_sim.h"
 
 namespace {
@@ -287,4 +288,14 @@ TEST(wind_accuracy, one_hundred_simulated_jumps)
     EXPECT_GE(coverage, 0.58);
     EXPECT_LE(coverage, 0.78);
     EXPECT_EQ(windy, 75);
+}
+
+TEST(wind_estimate, direction_prints_in_whole_degrees_below_360)
+{
+    const double cases[][2] = { { 0, 0 }, { 0.4, 0 }, { 359.4, 359 }, { 359.5, 0 }, { 359.99, 0 },
+        { 89.5, 90 }, { 90.5, 90 }, { 180.2, 180 }, { 360, 0 } };
+    for (const auto& c : cases) {
+        EXPECT_EQ(wind_from_rounded(c[0]), c[1]) << c[0];
+        EXPECT_FALSE(std::signbit(wind_from_rounded(c[0]))) << c[0];
+    }
 }
