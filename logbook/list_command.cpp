@@ -142,7 +142,12 @@ int logbook_best(const std::string& db_path, const display_units& u)
 
     text_table table;
     table.right_aligned = { false, false, false, false };
+    // The airspeed only once some jump was added with the wind (add -w).
+    const bool any_wind
+        = std::any_of(rows.begin(), rows.end(), [](const jump_record& j) { return j.with_wind; });
     for (const best_item& item : best_items) {
+        if (item.id == entry_gate_airspeed && !any_wind)
+            continue;
         const quantity kind = result_fields[item.id].kind;
         const jump_record* j = best_row(rows, item.id);
         if (!j) {
