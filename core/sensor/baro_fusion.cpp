@@ -15,14 +15,14 @@ enum state_index { ih, iv, ia, io, is, ik, ic, icb, icd, iev, ieh, idt };
 
 constexpr double jerk_density = 50.0; // m^2/s^5
 constexpr double offset_walk = 1e-4; // m^2/s
-constexpr double coefficient_walk = 2e-5; // 1/s
+constexpr double coefficient_walk = 1.5e-5; // 1/s
 constexpr double freefall_walk = 1e-3; // 1/s, in freefall
 constexpr double freefall_offset_walk = 1.0; // m^2/s, in freefall
 constexpr double freefall_height = 500.0; // m above the last sample: no canopy dives up there
 constexpr double freefall_onset = 6.0; // m/s^2 of downward acceleration over a second: an exit
 constexpr double opening_slowdown = 5.0; // m/s below the freefall's fastest descent: the canopy is opening
 constexpr double velocity_tau = 1.0; // s
-constexpr double height_tau = 30.0; // s
+constexpr double height_tau = 60.0; // s
 constexpr double gps_height_white = 0.05 * 0.05; // m^2
 constexpr double velocity_white = 0.05 * 0.05; // (m/s)^2
 constexpr double baro_white = 0.1 * 0.1; // m^2
@@ -212,7 +212,7 @@ void baro_fuse(
         x(io) = b0 - (x(ih) - h_ref);
     const double sh0 = height_sigma(track[0]), sv0 = speed_sigma(track[0]);
     const double prior[fusion_states]
-        = { 50.0, 10.0, 5.0, 50.0, 0.05, 3.0, 0.03, 0.015, 0.015, sv0, sh0, timing_prior };
+        = { 50.0, 10.0, 5.0, 50.0, 0.05, 3.0, 0.03, 0.005, 0.005, sv0, sh0, timing_prior };
     for (int k = 0; k < fusion_states; ++k)
         p(k, k) = prior[k] * prior[k];
 

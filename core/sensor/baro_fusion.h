@@ -28,21 +28,25 @@
 // the pressure at the ground by a hectopascal or two in three hours, about
 // 1.5 mm/s, and the sensor's temperature moves its zero by some pascals as the
 // logger leaves the aircraft). s, k, cb and cd are constants. c is a random
-// walk of 2e-5 per second: beyond what bank and dive angle explain, the
-// coefficient wanders with the pilot's posture (30% of 0.05 within about ten
-// seconds). In freefall (from a downward acceleration over 6 m/s^2 more than
+// walk of 1.5e-5 per second: beyond what bank and dive angle explain, the
+// coefficient wanders with the pilot's posture (a quarter of 0.05 within
+// about ten seconds). In freefall (from a downward acceleration over 6 m/s^2 more than
 // 500 m above the landing until the descent slows by 5 m/s) o and c walk by
 // 1 m^2/s and 1e-3 per second: the logger leaves the cabin's pressure and
 // flies in another attitude, so the aircraft says nothing of the canopy. ev is a
 // Gauss-Markov process with sigma = sAcc and tau = 1 s, eh one with
-// sigma = vAcc and tau = 30 s (both as the receiver's own accuracy fields
-// give them; GPS height errors stay correlated for 20 to 60 s).
+// sigma = vAcc and tau = 60 s (sigmas as the receiver's own accuracy fields
+// give them; GPS height errors stay correlated for 20 to 60 s, and the long
+// end is taken: a shorter tau would claim fresh height information every
+// half minute that the receiver does not give, and settle c on it).
 //
 // Priors: h, o within 50 m; v within 10 m/s; a within 5 m/s^2; s within 5%
 // (plus or minus 15 K off the standard atmosphere); k within 3 m/km^2 (a
 // lapse rate 1.5 K/km off the standard one bends the relation by about
 // 2.6 m at 1.2 km); c within 0.03 (coefficients of up to 0.05 either way;
-// 0.05 is 2 m at 28 m/s); cb, cd within 0.015 (30% of 0.05); ev within
+// 0.05 is 2 m at 28 m/s); cb, cd within 0.005 (30% of a coefficient's
+// typical size, 0.03, times a typical share of the attitude's full effect,
+// 0.6; 0.015 is the most either reaches); ev within
 // sAcc, eh within vAcc; dt within 0.1 s (the velocity match is thrown off
 // by a few hundredths of a second, up to a tenth, where the airflow's share
 // of the barometer's speed changes with the descent). Bank (the bank a coordinated turn at the GPS turn
