@@ -103,12 +103,14 @@ def scenario(t: Test):
     tree, _ = app.wait_tree(at_end, "the player and the video to reach the end", timeout=60)
     playing = [(v, vt) for name, v, vt, _ in seen if name == "pause"]
     t.check(len(playing) >= 2, f"'video time' read while playing ({len(playing)} times)")
-    # The reader takes the slider's value and the label's text one after
-    # the other while both move: they agree to within the time between the
-    # two readings (the in-process tests and the benchmark hold the video to
-    # two frames).
-    t.check(all(abs(vt * 1000 - v) <= 500 for v, vt in playing),
-            f"the video with the slider while playing: {playing}")
+    # The reader takes the slider's value and then the label's text while
+    # both move, and a busy machine can make the walk of the tree slow: the
+    # label's time lies between this reading's slider and the next one's
+    # (the in-process tests and the benchmark hold the video to two frames).
+    sliders = [v for _, v, _, _ in seen]
+    bracketed = [(v, vt, sliders[i + 1]) for i, (name, v, vt, _) in enumerate(seen[:-1]) if name == "pause"]
+    t.check(all(v - 500 <= vt * 1000 <= after + 500 for v, vt, after in bracketed),
+            f"the video with the slider while playing: {bracketed}")
     t.check(playing == sorted(playing), f"the video time runs forward: {playing}")
     _, last_slider, last_video, high = seen[-1]
     t.check(abs(last_video * 1000 - high) < 1.5, f"at the end the video shows the slider's end "

@@ -78,7 +78,10 @@ void flush()
 {
     if (GdkDisplay* display = gdk_display_get_default())
         gdk_display_sync(display);
-    while (g_main_context_pending(nullptr))
+    // What is ready now; a player or a video that keeps sources ready all
+    // the time on a slow build does not keep this from returning.
+    const gint64 end = g_get_monotonic_time() + G_USEC_PER_SEC;
+    while (g_main_context_pending(nullptr) && g_get_monotonic_time() < end)
         g_main_context_iteration(nullptr, FALSE);
 }
 
@@ -192,7 +195,17 @@ void pointer_move(GtkWidget* widget, int x, int y)
     }
     gdk_device_warp(pointer, gtk_widget_get_screen(widget), sx, sy);
     flush();
-    spin_until([&] { return motion.count() > 0; }, 5000);
+    // A widget that takes motion events has seen the move; others (a
+    // button) get none: the server's pointer is there.
+    if (gtk_widget_get_events(widget) & GDK_POINTER_MOTION_MASK)
+        spin_until([&] { return motion.count() > 0; }, 5000);
+    else
+        spin_until(
+            [&] {
+                gdk_device_get_position(pointer, nullptr, &at_x, &at_y);
+                return at_x == sx && at_y == sy;
+            },
+            5000);
     flush();
 }
 
@@ -235,6 +248,15 @@ void pointer_click(GtkWidget* widget, int x, int y, guint button, GdkModifierTyp
     spin_until([&] { return released.count() > 0; }, 5000);
     if (shift)
         fake_shift(widget, false);
+    flush();
+}
+
+void pointer_button(GtkWidget* widget, int x, int y, bool press)
+{
+    pointer_move(widget, x, y);
+    event_counter seen(widget, press ? "button-press-event" : "button-release-event");
+    fake_button(widget, 1, press);
+    spin_until([&] { return seen.count() > 0; }, 5000);
     flush();
 }
 

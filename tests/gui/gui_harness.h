@@ -60,6 +60,10 @@ void pointer_move(GtkWidget* widget, int x, int y);
 void pointer_click(
     GtkWidget* widget, int x, int y, guint button = 1, GdkModifierType modifiers = GdkModifierType(0));
 
+// The first button pressed (or let go) at (x, y) of the widget, the
+// pointer moved there first; waits until the widget has seen it.
+void pointer_button(GtkWidget* widget, int x, int y, bool press);
+
 // Two clicks close enough in time to make a double click.
 void pointer_double_click(GtkWidget* widget, int x, int y);
 
