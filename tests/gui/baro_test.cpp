@@ -14,33 +14,12 @@
 #include "tests/gui/gui_files.h"
 #include "tests/gui/gui_harness.h"
 #include "tests/support/test_support.h"
-#include "tools/track_sim/sensor_sim.h"
-#include "tools/track_sim/track_sim.h"
+#include "tests/tools/logger_session.h"
 
 using namespace gui_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A logger session: <dir>/TRACK.CSV and, unless sensor is "", SENSOR.CSV.
-std::string write_session(
-    const fs::path& dir, uint64_t seed, const std::string& sensor_text, bool with_sensor)
-{
-    fs::create_directories(dir);
-    swoop_options o = example_swoop_base(sim_course {}, 0.0);
-    o.seed = seed;
-    o.record_motion = true;
-    sim_swoop sim = generate_swoop(o);
-    sensor_options so;
-    so.seed = seed;
-    const sim_sensor sensor = simulate_swoop_sensor(sim, o, so);
-    test_support::write_file(
-        (dir / "TRACK.CSV").string(), format_track(sim.samples, sim_dialect::field_names));
-    if (with_sensor)
-        test_support::write_file(
-            (dir / "SENSOR.CSV").string(), sensor_text.empty() ? sensor.text : sensor_text);
-    return (dir / "TRACK.CSV").string();
-}
 
 // skimra-cli's report of a session with `-i` and the extra arguments, run on a copy.
 std::string cli_session_report(const std::string& track, const std::vector<std::string>& extra)
@@ -70,9 +49,9 @@ TEST(baro, heights_from_the_sensor_file_beside_each_swoop)
 {
     clear_settings();
     test_support::temp_dir dir;
-    const std::string with = write_session(fs::path(dir.path()) / "with", 31, "", true);
-    const std::string without = write_session(fs::path(dir.path()) / "without", 32, "", false);
-    const std::string refused = write_session(fs::path(dir.path()) / "refused", 33, "$FILE,1\n", true);
+    const std::string with = write_logger_session(fs::path(dir.path()) / "with", 31, true);
+    const std::string without = write_logger_session(fs::path(dir.path()) / "without", 32, false);
+    const std::string refused = write_logger_session(fs::path(dir.path()) / "refused", 33, true, "$FILE,1\n");
 
     app_window w;
     window_context* ctx = context_of(w.window());

@@ -97,8 +97,8 @@ def main():
     args = ap.parse_args()
     if not check(os.access(args.man, os.X_OK), f"man found at {args.man} (scripts/bootstrap installs man-db)"):
         return verdict()
-    for spec in args.programs:
-        name, path = spec.split("=", 1)
+    for program in args.programs:
+        name, path = program.split("=", 1)
         check_page(args.man, os.path.join(args.pages, name + ".1"), name, path)
     return verdict()
 

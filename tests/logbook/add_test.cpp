@@ -12,15 +12,10 @@ namespace fs = std::filesystem;
 using logbook_test::query;
 using logbook_test::query_one;
 using logbook_test::run;
+using logbook_test::summary;
 using test_support::temp_dir;
 
 namespace {
-
-std::string summary(int added, int updated, int unchanged, int failed)
-{
-    return "added " + std::to_string(added) + ", updated " + std::to_string(updated) + ", unchanged "
-        + std::to_string(unchanged) + ", failed " + std::to_string(failed) + "\n";
-}
 
 } // namespace
 

@@ -8,37 +8,15 @@
 
 #include "logbook/logbook_db.h"
 #include "tests/logbook/logbook_test_util.h"
-#include "tools/track_sim/sensor_sim.h"
-#include "tools/track_sim/track_sim.h"
+#include "tests/tools/logger_session.h"
 
 namespace fs = std::filesystem;
 using logbook_test::query;
 using logbook_test::run;
+using logbook_test::summary;
 using test_support::write_file;
 
 namespace {
-
-// A logger session in folder: TRACK.CSV, and SENSOR.CSV when with_sensor.
-void write_session(const fs::path& folder, uint64_t seed, bool with_sensor)
-{
-    fs::create_directories(folder);
-    swoop_options o = example_swoop_base(sim_course {}, 0.0);
-    o.seed = seed;
-    o.record_motion = true;
-    sim_swoop sim = generate_swoop(o);
-    sensor_options so;
-    so.seed = seed;
-    const sim_sensor sensor = simulate_swoop_sensor(sim, o, so);
-    write_file((folder / "TRACK.CSV").string(), format_track(sim.samples, sim_dialect::field_names));
-    if (with_sensor)
-        write_file((folder / "SENSOR.CSV").string(), sensor.text);
-}
-
-std::string summary(int added, int updated, int unchanged, int failed)
-{
-    return "added " + std::to_string(added) + ", updated " + std::to_string(updated) + ", unchanged "
-        + std::to_string(unchanged) + ", failed " + std::to_string(failed) + "\n";
-}
 
 void exec(const std::string& db, const char* sql)
 {
@@ -57,8 +35,8 @@ TEST(logbook_baro, heights_recorded_shown_and_analysed_again_when_their_source_c
     test_support::temp_dir dir;
     const std::string db = dir.file("season.sqlite");
     const fs::path tree = dir.file("cards");
-    write_session(tree / "a", 21, true);
-    write_session(tree / "b", 22, false);
+    write_logger_session(tree / "a", 21, true);
+    write_logger_session(tree / "b", 22, false);
 
     // Without -b the sensor file is passed over: it is not a swoop.
     auto r = run(db, { "add", "-i", tree.string() });

@@ -38,4 +38,11 @@ std::vector<std::vector<std::string>> query(const std::string& db, const std::st
 // The value of one row and column.
 std::string query_one(const std::string& db, const std::string& sql);
 
+// The last line of an add run.
+inline std::string summary(int added, int updated, int unchanged, int failed = 0)
+{
+    return "added " + std::to_string(added) + ", updated " + std::to_string(updated) + ", unchanged "
+        + std::to_string(unchanged) + ", failed " + std::to_string(failed) + "\n";
+}
+
 } // namespace logbook_test

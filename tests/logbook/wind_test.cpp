@@ -17,15 +17,10 @@ namespace fs = std::filesystem;
 using logbook_test::query;
 using logbook_test::query_one;
 using logbook_test::run;
+using logbook_test::summary;
 using test_support::temp_dir;
 
 namespace {
-
-std::string summary(int added, int updated, int unchanged)
-{
-    return "added " + std::to_string(added) + ", updated " + std::to_string(updated) + ", unchanged "
-        + std::to_string(unchanged) + ", failed 0\n";
-}
 
 // Turns a logbook back into one written before the wind existed: the wind's
 // columns gone, the schema version before them.
