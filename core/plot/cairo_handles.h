@@ -21,6 +21,11 @@ struct pango_font_release {
     void operator()(PangoFontDescription* f) const { pango_font_description_free(f); }
 };
 
+struct cairo_font_options_release {
+    void operator()(cairo_font_options_t* o) const { cairo_font_options_destroy(o); }
+};
+
+using cairo_font_options_ptr = std::unique_ptr<cairo_font_options_t, cairo_font_options_release>;
 using cairo_surface_ptr = std::unique_ptr<cairo_surface_t, cairo_surface_release>;
 using cairo_context_ptr = std::unique_ptr<cairo_t, cairo_context_release>;
 using pango_font_ptr = std::unique_ptr<PangoFontDescription, pango_font_release>;

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <memory>
 #include <numbers>
+#include <string>
+#include <unordered_map>
 
 #include "core/plot/cairo_handles.h"
 #include "core/plot/plot.h"
@@ -30,46 +32,124 @@ struct snapper {
     double line_end(double v) const { return vector ? v : std::ceil(coord(v)); }
 };
 
+// What pango measures of a text: ink offsets and height, logical width
+// (surface units).
+struct text_metrics {
+    double ink_x = 0, ink_y = 0, ink_height = 0, width = 0;
+};
+
+// Measurements already made on this thread. A text measures the same for the
+// same font size, surface kind, device scale, transformation and font
+// options, so a player tick that redraws a page with the same axes shapes no
+// tick label again. Cleared when it grows past some thousands of texts.
+std::unordered_map<std::string, text_metrics>& measured_texts()
+{
+    thread_local std::unordered_map<std::string, text_metrics> texts;
+    if (texts.size() > 4096)
+        texts.clear();
+    return texts;
+}
+
 // One pango layout, reused for every text of a rendering ("arial" at the
-// cell's font size, black).
+// cell's font size, black). It is made when a text is first drawn or must be
+// measured.
 class text_pen {
 public:
     text_pen(cairo_t* cr, double font_size)
         : cr_(cr)
+        , font_size_(font_size)
     {
-        layout_.reset(pango_cairo_create_layout(cr));
-        font_.reset(pango_font_description_from_string("arial"));
-        pango_font_description_set_absolute_size(font_.get(), font_size * PANGO_SCALE);
-        pango_layout_set_font_description(layout_.get(), font_.get());
+        describe_context();
     }
 
-    // Sets the text and measures it: ink offsets and height, logical width
-    // (surface units).
+    // Sets the text and measures it.
     void set(const char* text)
     {
-        pango_layout_set_text(layout_.get(), text, -1);
+        text_.assign(text);
+        in_layout_ = false;
+        lookup_.assign(context_).append(text_);
+        auto& texts = measured_texts();
+        const auto known = texts.find(lookup_);
+        if (known != texts.end()) {
+            put(known->second);
+            return;
+        }
+        to_layout();
         PangoRectangle ink, logical;
         pango_layout_get_extents(layout_.get(), &ink, &logical);
-        ink_x = double(ink.x) / PANGO_SCALE;
-        ink_y = double(ink.y) / PANGO_SCALE;
-        ink_height = double(ink.height) / PANGO_SCALE;
-        width = double(logical.width) / PANGO_SCALE;
+        const text_metrics m { double(ink.x) / PANGO_SCALE, double(ink.y) / PANGO_SCALE,
+            double(ink.height) / PANGO_SCALE, double(logical.width) / PANGO_SCALE };
+        put(m);
+        texts.emplace(lookup_, m);
     }
 
     // Draws the current text with its ink box starting at (x, y).
     void draw(double x, double y)
     {
+        to_layout();
         cairo_move_to(cr_, x - ink_x, y - ink_y);
         pango_cairo_show_layout(cr_, layout_.get());
     }
 
-    // After the context's transformation changed.
-    void update() { pango_cairo_update_layout(cr_, layout_.get()); }
+    // After the context's transformation changed (set the text again).
+    void update()
+    {
+        if (layout_)
+            pango_cairo_update_layout(cr_, layout_.get());
+        describe_context();
+    }
 
-    double ink_x = 0, ink_y = 0, ink_height = 0, width = 0;
+    double ink_x = 0, ink_y = 0, ink_height = 0, width = 0; // surface units
 
 private:
+    void put(const text_metrics& m)
+    {
+        ink_x = m.ink_x;
+        ink_y = m.ink_y;
+        ink_height = m.ink_height;
+        width = m.width;
+    }
+
+    // The layout, holding the current text.
+    void to_layout()
+    {
+        if (!layout_) {
+            layout_.reset(pango_cairo_create_layout(cr_));
+            font_.reset(pango_font_description_from_string("arial"));
+            pango_font_description_set_absolute_size(font_.get(), font_size_ * PANGO_SCALE);
+            pango_layout_set_font_description(layout_.get(), font_.get());
+        }
+        if (!in_layout_) {
+            pango_layout_set_text(layout_.get(), text_.c_str(), -1);
+            in_layout_ = true;
+        }
+    }
+
+    // What a measurement depends on besides the text: the font size, the
+    // kind of surface, its device scale and font options, and the
+    // transformation.
+    void describe_context()
+    {
+        cairo_surface_t* target = cairo_get_target(cr_);
+        double sx = 1, sy = 1;
+        cairo_surface_get_device_scale(target, &sx, &sy);
+        cairo_matrix_t m;
+        cairo_get_matrix(cr_, &m);
+        cairo_font_options_ptr options(cairo_font_options_create());
+        cairo_surface_get_font_options(target, options.get());
+        char buf[192];
+        std::snprintf(buf, sizeof buf, "%a %d %a %a %a %a %a %a %lu|", font_size_,
+            int(cairo_surface_get_type(target)), sx, sy, m.xx, m.yx, m.xy, m.yy,
+            cairo_font_options_hash(options.get()));
+        context_ = buf;
+    }
+
     cairo_t* cr_;
+    double font_size_;
+    std::string context_; // describe_context()
+    std::string text_; // the current text
+    std::string lookup_; // context_ and text_: the key of measured_texts()
+    bool in_layout_ = false; // the layout holds text_
     gobject_ptr<PangoLayout> layout_;
     pango_font_ptr font_;
 };

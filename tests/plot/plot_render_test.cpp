@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <thread>
+#include <vector>
 
 #include "core/plot/plot.h"
 #include "tests/plot/plot_test_util.h"
@@ -408,6 +410,41 @@ TEST(plot_layout, legible_texts_shrink_the_area_and_thin_the_labels)
         // The PDF and the plain window surfaces keep the cell-height size.
         EXPECT_LT(plain.font_size, 9);
     }
+}
+
+// Texts are measured once per thread and reused: a rendering after the same
+// texts were measured at other sizes, at device scale 2, rotated and on a PDF
+// matches one made on a fresh thread, pixel for pixel.
+TEST(plot_render, reused_text_measurements_draw_as_fresh_ones)
+{
+    auto p = plot_new();
+    p->title = "swoop speed";
+    p->x_label = "distance (feet)";
+    p->y_label = "speed (mph)";
+    plot_add_series(*p, make_series(style_line, 0x0000ff, { { -300, 20 }, { 900, 61 } }));
+    const plot_render_options legible { 11 };
+    auto draw = [&](int scale, bool rotate, double font) {
+        canvas c(600 * scale, 450 * scale);
+        cairo_surface_set_device_scale(c.surface.get(), scale, scale);
+        if (rotate)
+            cairo_rotate(c.cr.get(), 0.3);
+        plot_render(c.cr.get(), p.get(), 0, plot_render_options { font });
+        cairo_surface_flush(c.surface.get());
+        const unsigned char* data = cairo_image_surface_get_data(c.surface.get());
+        return std::vector<unsigned char>(
+            data, data + cairo_image_surface_get_stride(c.surface.get()) * 450 * scale);
+    };
+    std::vector<unsigned char> fresh;
+    std::thread([&] { fresh = draw(1, false, legible.min_font_size); }).join();
+
+    draw(2, false, legible.min_font_size);
+    draw(1, true, legible.min_font_size);
+    draw(1, false, 7);
+    cairo_surface_ptr pdf(cairo_pdf_surface_create_for_stream(
+        [](void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }, nullptr, 600, 450));
+    cairo_context_ptr cr(cairo_create(pdf.get()));
+    plot_render(cr.get(), p.get(), 0, legible);
+    EXPECT_EQ(draw(1, false, legible.min_font_size), fresh);
 }
 
 // A view draws its own ranges with steps for them, and the series stop at
