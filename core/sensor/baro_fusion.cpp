@@ -15,19 +15,16 @@ enum state_index { ih, iv, ia, io, is, ik, ic, icb, icd, iev, ieh, idt };
 
 constexpr double jerk_density = 50.0; // m^2/s^5
 constexpr double offset_walk = 1e-4; // m^2/s
-constexpr double coefficient_walk = 1.5e-5; // 1/s
-constexpr double freefall_walk = 1e-3; // 1/s, in freefall
-constexpr double freefall_offset_walk = 1.0; // m^2/s, in freefall
-constexpr double freefall_height = 500.0; // m above the last sample: no canopy dives up there
-constexpr double freefall_onset = 6.0; // m/s^2 of downward acceleration over a second: an exit
-constexpr double opening_slowdown = 5.0; // m/s below the freefall's fastest descent: the canopy is opening
+constexpr double coefficient_walk = 1e-6; // 1/s
+constexpr double unflown_walk = 1e-3; // 1/s, in the aircraft and in freefall
+constexpr double unflown_offset_walk = 1.0; // m^2/s, in the aircraft and in freefall
 constexpr double velocity_tau = 1.0; // s
 constexpr double height_tau = 60.0; // s
 constexpr double gps_height_white = 0.05 * 0.05; // m^2
 constexpr double velocity_white = 0.05 * 0.05; // (m/s)^2
 constexpr double baro_white = 0.1 * 0.1; // m^2
 constexpr double baro_row_gap = 1.0; // s, rows further apart are not interpolated
-constexpr double timing_prior = 0.1; // s, what the velocity match may leave of the barometer's timing
+constexpr double timing_prior = 0.02; // s, what the velocity match may leave of the barometer's timing
 constexpr double gravity = 9.80665; // m/s^2
 
 // The receiver's accuracy fields, kept within what a working receiver gives
@@ -102,10 +99,10 @@ fusion_matrix propagate(const fusion_matrix& p, double dt)
     return r;
 }
 
-// The process noise over dt seconds, ending at sample p; `freefall` from the
-// exit until the canopy has opened (the logger leaves the cabin's pressure
-// and takes the freefall attitude).
-fusion_matrix process_noise(double dt, const gps_point& p, bool freefall)
+// The process noise over dt seconds, ending at sample p; `unflown` before
+// the canopy has opened: in the aircraft (a cabin's pressure of its own) and
+// in freefall (another attitude).
+fusion_matrix process_noise(double dt, const gps_point& p, bool unflown)
 {
     fusion_matrix q = fusion_matrix::Zero();
     const double d2 = dt * dt, d3 = d2 * dt, d4 = d3 * dt, d5 = d4 * dt;
@@ -115,8 +112,8 @@ fusion_matrix process_noise(double dt, const gps_point& p, bool freefall)
     q(iv, iv) = jerk_density * d3 / 3.0;
     q(iv, ia) = q(ia, iv) = jerk_density * d2 / 2.0;
     q(ia, ia) = jerk_density * dt;
-    q(io, io) = (freefall ? freefall_offset_walk : offset_walk) * dt;
-    q(ic, ic) = (freefall ? freefall_walk : coefficient_walk) * dt;
+    q(io, io) = (unflown ? unflown_offset_walk : offset_walk) * dt;
+    q(ic, ic) = (unflown ? unflown_walk : coefficient_walk) * dt;
     const double fv = std::exp(-dt / velocity_tau), fh = std::exp(-dt / height_tau);
     const double sv = speed_sigma(p), sh = height_sigma(p);
     q(iev, iev) = (1.0 - fv * fv) * sv * sv;
@@ -157,33 +154,6 @@ bool baro_at(const sensor_link& link, size_t& cursor, double t, double* value)
     return true;
 }
 
-// Samples from an exit (a downward acceleration of nearly g, high above
-// the landing) until the canopy opens (the descent slows by 5 m/s).
-std::vector<bool> freefall_samples(const gps_point* track, const std::vector<double>& t, uint32_t count)
-{
-    std::vector<bool> out(count, false);
-    const double landing = track[count - 1].pos_wgs84[2];
-    bool falling = false;
-    double fastest = 0;
-    uint32_t j = 0; // sample about a second before i
-    for (uint32_t i = 0; i < count; ++i) {
-        while (j + 1 < i && t[i] - t[j + 1] >= 1.0)
-            ++j;
-        const double dt = t[i] - t[j];
-        const double down = dt >= 0.5 ? (track[i].vel_ltp[2] - track[j].vel_ltp[2]) / dt : 0.0;
-        if (!falling && track[i].pos_wgs84[2] - landing > freefall_height && down > freefall_onset) {
-            falling = true;
-            fastest = track[i].vel_ltp[2];
-        } else if (falling) {
-            fastest = std::max(fastest, track[i].vel_ltp[2]);
-            if (track[i].vel_ltp[2] < fastest - opening_slowdown)
-                falling = false;
-        }
-        out[i] = falling;
-    }
-    return out;
-}
-
 } // namespace
 
 void baro_fuse(
@@ -216,13 +186,17 @@ void baro_fuse(
     for (int k = 0; k < fusion_states; ++k)
         p(k, k) = prior[k] * prior[k];
 
-    const std::vector<bool> freefall = freefall_samples(track, t, count);
+    // Until the canopy opens the barometer's offset and coefficient walk fast.
+    const std::vector<flight_regime> regimes = flight_regimes(track, t, count);
+    std::vector<bool> unflown(count);
+    for (uint32_t i = 0; i < count; ++i)
+        unflown[i] = regimes[i] == flight_regime::aircraft || regimes[i] == flight_regime::freefall;
     for (uint32_t i = 0; i < count; ++i) {
         const gps_point& g = track[i];
         if (i > 0) {
             const double dt = std::max(0.0, t[i] - t[i - 1]);
             x = transition(dt) * x;
-            p = propagate(p, dt) + process_noise(dt, g, freefall[i]);
+            p = propagate(p, dt) + process_noise(dt, g, unflown[i]);
         }
 
         fusion_vector h = fusion_vector::Zero();
@@ -283,7 +257,7 @@ void baro_fuse(
     for (uint32_t i = count - 1; i-- > 0;) {
         const double dt = std::max(0.0, t[i + 1] - t[i]);
         const fusion_matrix& pf = out.covariance[i];
-        const fusion_matrix p_pred = propagate(pf, dt) + process_noise(dt, track[i + 1], freefall[i + 1]);
+        const fusion_matrix p_pred = propagate(pf, dt) + process_noise(dt, track[i + 1], unflown[i + 1]);
         const fusion_vector x_pred = transition(dt) * out.state[i];
         const Eigen::LLT<fusion_matrix> solver(p_pred);
         fusion_matrix fp = pf; // f p_filt, by rows as in propagate

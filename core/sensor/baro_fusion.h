@@ -28,12 +28,13 @@
 // the pressure at the ground by a hectopascal or two in three hours, about
 // 1.5 mm/s, and the sensor's temperature moves its zero by some pascals as the
 // logger leaves the aircraft). s, k, cb and cd are constants. c is a random
-// walk of 1.5e-5 per second: beyond what bank and dive angle explain, the
-// coefficient wanders with the pilot's posture (a quarter of 0.05 within
-// about ten seconds). In freefall (from a downward acceleration over 6 m/s^2 more than
-// 500 m above the landing until the descent slows by 5 m/s) o and c walk by
-// 1 m^2/s and 1e-3 per second: the logger leaves the cabin's pressure and
-// flies in another attitude, so the aircraft says nothing of the canopy. ev is a
+// walk of 1e-6 per second: beyond what bank and dive angle explain, the
+// coefficient drifts with the pilot's posture, about 0.01 over a canopy
+// flight of two minutes, so the opening, the dive and the run all tell of
+// the c at the gate. Before the canopy has opened (in the aircraft and in
+// freefall, flight_regimes in sensor_link.h) o and c walk by 1 m^2/s and
+// 1e-3 per second: a cabin has a pressure of its own and the freefall
+// another attitude, so neither says anything of the canopy. ev is a
 // Gauss-Markov process with sigma = sAcc and tau = 1 s, eh one with
 // sigma = vAcc and tau = 60 s (sigmas as the receiver's own accuracy fields
 // give them; GPS height errors stay correlated for 20 to 60 s, and the long
@@ -47,10 +48,11 @@
 // 0.05 is 2 m at 28 m/s); cb, cd within 0.005 (30% of a coefficient's
 // typical size, 0.03, times a typical share of the attitude's full effect,
 // 0.6; 0.015 is the most either reaches); ev within
-// sAcc, eh within vAcc; dt within 0.1 s (the velocity match is thrown off
-// by a few hundredths of a second, up to a tenth, where the airflow's share
-// of the barometer's speed changes with the descent). Bank (the bank a coordinated turn at the GPS turn
-// rate needs) and dive angle come from the GPS velocities.
+// sAcc, eh within vAcc; dt within 0.02 s (the velocity match is off by
+// 0.03 s RMS on simulated jumps; dt v mimics cd in the dive, where V hardly
+// changes, so a prior a little tighter than that keeps the two from
+// trading). Bank (the bank a coordinated turn at the GPS turn rate needs)
+// and dive angle come from the GPS velocities.
 //
 // Measurements at a sample:
 //   GPS height   hMSL = h + eh                  + 0.05 m white (text rounding, receiver)

@@ -2,6 +2,8 @@
 
 #include "core/sensor/sensor_link.h"
 
+#include <Eigen/Cholesky>
+#include <Eigen/Core>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -19,6 +21,13 @@ constexpr double grid_step = 0.05; // s, barometric heights resampled on this gr
 constexpr int speed_half_span = 10; // grid steps: vertical speed over +-0.5 s
 constexpr double row_gap = 1.0; // s, longer gaps between BARO rows give no vertical speed
 constexpr double no_value = std::numeric_limits<double>::quiet_NaN();
+constexpr double gravity = 9.80665; // m/s^2
+constexpr double freefall_height = 500.0; // m above the last sample: no canopy dives up there
+constexpr double freefall_onset = 6.0; // m/s^2 of downward acceleration over a second: an exit
+constexpr double opening_slowdown = 5.0; // m/s below the freefall's fastest descent: the canopy is opening
+constexpr double opening_time = 3.0; // s from then until the canopy flies
+constexpr double exit_before = 2.0; // s before the exit is seen that the match leaves out
+constexpr double exit_after = 1.0; // s after
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 int64_t days_from_civil(int64_t y, int64_t m, int64_t d)
@@ -94,35 +103,93 @@ speed_grid make_speed_grid(const std::vector<double>& time, const std::vector<do
     return g;
 }
 
-// Mean square of barometric minus GPS vertical speed with the barometer
-// moved by `offset` seconds, over every `stride`-th sample; NaN with too few
-// samples to judge.
-double mismatch(const speed_grid& g, const std::vector<double>& t, const gps_point* track, uint32_t count,
-    double offset, uint32_t stride)
+// What the match compares at each track sample.
+struct match_samples {
+    const std::vector<double>* time = nullptr; // s since the first sample
+    std::vector<double> climb; // m/s, -velD
+    std::vector<double> airflow; // m/s, the change of V^2 / 2g over the barometer speed's second
+    std::vector<int8_t> regime; // the airflow coefficient's index (0 to 2); -1: left out
+};
+
+match_samples make_match_samples(const gps_point* track, const std::vector<double>& t, uint32_t count)
 {
-    double sum = 0;
+    match_samples m;
+    m.time = &t;
+    m.climb.resize(count);
+    m.airflow.assign(count, no_value);
+    m.regime.assign(count, 2);
+    const std::vector<flight_regime> regimes = flight_regimes(track, t, count);
+    double exit_seen = no_value;
+    for (uint32_t i = 0; i < count && !std::isfinite(exit_seen); ++i)
+        if (regimes[i] == flight_regime::freefall)
+            exit_seen = t[i];
+    std::vector<double> q(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const vec3& v = track[i].vel_ltp;
+        m.climb[i] = -v[2];
+        q[i] = (v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) / (2.0 * gravity);
+        const bool exit = t[i] > exit_seen - exit_before && t[i] < exit_seen + exit_after;
+        m.regime[i] = exit || regimes[i] == flight_regime::opening ? -1
+            : regimes[i] == flight_regime::aircraft                ? 0
+            : regimes[i] == flight_regime::freefall                ? 1
+                                                                   : 2;
+    }
+    // V^2 / 2g at time `at`, linear between the samples around it.
+    auto q_at = [&](double at, uint32_t& k) {
+        while (k + 2 < count && t[k + 1] <= at)
+            ++k;
+        if (k + 1 >= count || at < t[k] || at > t[k + 1] || !(t[k + 1] > t[k]))
+            return no_value;
+        return q[k] + (q[k + 1] - q[k]) * (at - t[k]) / (t[k + 1] - t[k]);
+    };
+    const double half = static_cast<double>(speed_half_span) * grid_step;
+    uint32_t lo = 0, hi = 0;
+    for (uint32_t i = 0; i < count; ++i)
+        m.airflow[i] = (q_at(t[i] + half, hi) - q_at(t[i] - half, lo)) / (2.0 * half);
+    return m;
+}
+
+// Mean square of barometric minus GPS vertical speed with the barometer
+// moved by `offset` seconds, over every `stride`-th sample, once the
+// barometer's scale and each regime's airflow term are fitted out; NaN with
+// too few samples to judge.
+double mismatch(const speed_grid& g, const match_samples& m, double offset, uint32_t stride)
+{
+    using vector4 = Eigen::Matrix<double, 4, 1>;
+    Eigen::Matrix<double, 4, 4> xx = Eigen::Matrix<double, 4, 4>::Zero();
+    vector4 xd = vector4::Zero();
+    double dd = 0;
     uint32_t used = 0;
+    const std::vector<double>& t = *m.time;
+    const uint32_t count = static_cast<uint32_t>(t.size());
     for (uint32_t i = 0; i < count; i += stride) {
-        const double vb = g.at(t[i] - offset);
-        const double vg = -track[i].vel_ltp[2];
-        const double d = vb - vg;
-        if (!std::isfinite(d))
+        const double d = g.at(t[i] - offset) - m.climb[i];
+        if (m.regime[i] < 0 || !std::isfinite(d) || !std::isfinite(m.airflow[i]))
             continue;
-        sum += d * d;
+        vector4 x = vector4::Zero(); // the climb rate, then the airflow term of the sample's regime
+        x(0) = m.climb[i];
+        x(1 + m.regime[i]) = m.airflow[i];
+        xx.selfadjointView<Eigen::Lower>().rankUpdate(x);
+        xd += x * d;
+        dd += d * d;
         ++used;
     }
-    return used >= 20 ? sum / used : no_value;
+    if (used < 20)
+        return no_value;
+    xx.diagonal().array() += 1e-9; // a regime without samples fits nothing
+    const vector4 fit = xx.selfadjointView<Eigen::Lower>().ldlt().solve(xd);
+    return std::max(0.0, dd - fit.dot(xd)) / used;
 }
 
 // The offset in [from, to] (step) with the smallest mismatch; NaN when none judges.
-double best_offset(const speed_grid& g, const std::vector<double>& t, const gps_point* track, uint32_t count,
-    double from, double to, double step, uint32_t stride)
+double best_offset(
+    const speed_grid& g, const match_samples& m, double from, double to, double step, uint32_t stride)
 {
     double best = no_value, best_j = no_value;
     const int steps = static_cast<int>(std::lround((to - from) / step));
     for (int k = 0; k <= steps; ++k) {
         const double offset = from + step * k;
-        const double j = mismatch(g, t, track, count, offset, stride);
+        const double j = mismatch(g, m, offset, stride);
         if (std::isfinite(j) && !(j >= best_j)) {
             best_j = j;
             best = offset;
@@ -146,6 +213,43 @@ bool covers(const std::vector<double>& time, double offset, double end)
 }
 
 } // namespace
+
+std::vector<flight_regime> flight_regimes(
+    const gps_point* track, const std::vector<double>& t, uint32_t count)
+{
+    std::vector<flight_regime> out(count, flight_regime::canopy);
+    if (count == 0)
+        return out;
+    const double landing = track[count - 1].pos_wgs84[2];
+    uint32_t exit = count;
+    uint32_t j = 0; // sample about a second before i
+    for (uint32_t i = 0; i < count && exit == count; ++i) {
+        while (j + 1 < i && t[i] - t[j + 1] >= 1.0)
+            ++j;
+        const double dt = t[i] - t[j];
+        const double down = dt >= 0.5 ? (track[i].vel_ltp[2] - track[j].vel_ltp[2]) / dt : 0.0;
+        if (track[i].pos_wgs84[2] - landing > freefall_height && down > freefall_onset)
+            exit = i;
+    }
+    if (exit == count)
+        return out;
+    std::fill(out.begin(), out.begin() + exit, flight_regime::aircraft);
+    double fastest = track[exit].vel_ltp[2], opened = 0;
+    flight_regime now = flight_regime::freefall;
+    for (uint32_t i = exit; i < count; ++i) {
+        if (now == flight_regime::freefall) {
+            fastest = std::max(fastest, track[i].vel_ltp[2]);
+            if (track[i].vel_ltp[2] < fastest - opening_slowdown) {
+                now = flight_regime::opening;
+                opened = t[i];
+            }
+        }
+        if (now == flight_regime::opening && t[i] - opened >= opening_time)
+            now = flight_regime::canopy;
+        out[i] = now;
+    }
+    return out;
+}
 
 double track_time_utc(int64_t time_ms)
 {
@@ -205,22 +309,22 @@ void sensor_link_track(
 
     // Coarse search on every fourth sample, then finer around the best.
     const speed_grid grid = make_speed_grid(out.baro_time, out.baro_height);
-    const std::vector<double>& t = out.track_time;
-    double offset = best_offset(grid, t, track, count, -search_range, search_range, 0.25, 4);
+    const match_samples m = make_match_samples(track, out.track_time, count);
+    double offset = best_offset(grid, m, -search_range, search_range, 0.25, 4);
     if (std::isfinite(offset))
-        offset = best_offset(grid, t, track, count, offset - 0.3, offset + 0.3, 0.02, 1);
+        offset = best_offset(grid, m, offset - 0.3, offset + 0.3, 0.02, 1);
     if (std::isfinite(offset)) {
         // The bottom of a parabola through the best step and its neighbours.
-        const double jm = mismatch(grid, t, track, count, offset - 0.02, 1);
-        const double j0 = mismatch(grid, t, track, count, offset, 1);
-        const double jp = mismatch(grid, t, track, count, offset + 0.02, 1);
+        const double jm = mismatch(grid, m, offset - 0.02, 1);
+        const double j0 = mismatch(grid, m, offset, 1);
+        const double jp = mismatch(grid, m, offset + 0.02, 1);
         const double curve = jm - 2 * j0 + jp;
         if (std::isfinite(curve) && curve > 0)
             offset += std::clamp(0.5 * (jm - jp) / curve, -0.5, 0.5) * 0.02;
     }
-    const double best = std::isfinite(offset) ? mismatch(grid, t, track, count, offset, 1) : no_value;
-    const double before = mismatch(grid, t, track, count, offset - leap_shift, 1);
-    const double after = mismatch(grid, t, track, count, offset + leap_shift, 1);
+    const double best = std::isfinite(offset) ? mismatch(grid, m, offset, 1) : no_value;
+    const double before = mismatch(grid, m, offset - leap_shift, 1);
+    const double after = mismatch(grid, m, offset + leap_shift, 1);
     const double shifted = std::fmin(before, after); // NaN only when neither side judges
     if (!std::isfinite(best) || !(std::fabs(offset) <= largest_offset)
         || !(shifted >= shifted_ratio * best)) {

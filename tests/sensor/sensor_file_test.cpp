@@ -309,6 +309,61 @@ TEST(SensorLink, MatchesTheClockAndRefusesWhatItCannotConfirm)
     EXPECT_STREQ(err, "sensor file does not cover the swoop");
 }
 
+// The airflow at the logger moves the barometer's speed by c dV^2/2g/dt in
+// the exit, the opening and the dive; the match fits it out, so the same jump
+// links alike with the largest coefficients either way.
+TEST(SensorLink, TheMatchDoesNotLeanWithTheAirflowCoefficient)
+{
+    temp_dir dir;
+    double lean = 0;
+    const int jumps = 5;
+    for (int j = 0; j < jumps; ++j) {
+        double error[2];
+        for (int k = 0; k < 2; ++k) {
+            sensor_options so;
+            so.coefficient = k == 0 ? -0.05 : 0.05;
+            session s = fly(static_cast<uint64_t>(11 + j), so);
+            sensor_link link;
+            const char* err = nullptr;
+            const auto count = static_cast<uint32_t>(s.sim.samples.size());
+            sensor_link_track(s.sim.samples.data(), count, read_text(dir, s.sensor.text).file, link, &err);
+            ASSERT_EQ(err, nullptr) << err;
+            error[k] = link.offset - (s.sensor.truth.clock_offset - s.sensor.truth.lag);
+            EXPECT_LT(std::fabs(error[k]), 0.1) << j << " " << so.coefficient;
+            if (j > 0)
+                continue;
+            // The regimes the match and the estimate go by, against the jump's truth.
+            const std::vector<flight_regime> regimes
+                = flight_regimes(s.sim.samples.data(), link.track_time, count);
+            for (uint32_t i = 0; i < count; ++i) {
+                const int64_t at = s.sim.samples[i].time;
+                const int64_t exit = s.sim.truth.plane_exit_time, open = s.sim.truth.deployment_time;
+                if (at < exit) {
+                    EXPECT_EQ(regimes[i], flight_regime::aircraft) << i;
+                } else if (at > exit + 2000 && at < open) {
+                    EXPECT_EQ(regimes[i], flight_regime::freefall) << i;
+                } else if (at > open + 6000) {
+                    EXPECT_EQ(regimes[i], flight_regime::canopy) << i;
+                }
+            }
+        }
+        lean += std::fabs(error[1] - error[0]) / jumps;
+    }
+    // Left in, the airflow moved the match by 0.15 s between the two.
+    EXPECT_LT(lean, 0.07) << lean;
+
+    // A track without an exit is canopy flight throughout.
+    std::vector<gps_point> level(40);
+    std::vector<double> time(level.size());
+    for (size_t i = 0; i < level.size(); ++i) {
+        level[i].pos_wgs84 = { 52.0, 4.0, 1000.0 - 2.0 * static_cast<double>(i) };
+        level[i].vel_ltp = { 10.0, 0.0, 5.0 };
+        time[i] = 0.4 * static_cast<double>(i);
+    }
+    for (flight_regime r : flight_regimes(level.data(), time, static_cast<uint32_t>(level.size())))
+        EXPECT_EQ(r, flight_regime::canopy);
+}
+
 TEST(SensorHook, FusedHeightsMoveOnlyTheHeightsAndOnlyWhenAsked)
 {
     temp_dir dir;
