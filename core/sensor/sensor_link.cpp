@@ -28,6 +28,7 @@ constexpr double opening_slowdown = 5.0; // m/s below the freefall's fastest des
 constexpr double opening_time = 3.0; // s from then until the canopy flies
 constexpr double exit_before = 2.0; // s before the exit is seen that the match leaves out
 constexpr double exit_after = 1.0; // s after
+constexpr double fastest_dynamic_height = 5000.0; // m, V^2 / 2g at over 300 m/s: a value no logger writes
 
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 int64_t days_from_civil(int64_t y, int64_t m, int64_t d)
@@ -129,10 +130,11 @@ match_samples make_match_samples(const gps_point* track, const std::vector<doubl
         m.climb[i] = -v[2];
         q[i] = (v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) / (2.0 * gravity);
         const bool exit = t[i] > exit_seen - exit_before && t[i] < exit_seen + exit_after;
-        m.regime[i] = exit || regimes[i] == flight_regime::opening ? -1
-            : regimes[i] == flight_regime::aircraft                ? 0
-            : regimes[i] == flight_regime::freefall                ? 1
-                                                                   : 2;
+        const bool absurd = !(q[i] < fastest_dynamic_height); // no logger flies that fast, or NaN
+        m.regime[i] = exit || absurd || regimes[i] == flight_regime::opening ? -1
+            : regimes[i] == flight_regime::aircraft                          ? 0
+            : regimes[i] == flight_regime::freefall                          ? 1
+                                                                             : 2;
     }
     // V^2 / 2g at time `at`, linear between the samples around it.
     auto q_at = [&](double at, uint32_t& k) {
@@ -144,8 +146,11 @@ match_samples make_match_samples(const gps_point* track, const std::vector<doubl
     };
     const double half = static_cast<double>(speed_half_span) * grid_step;
     uint32_t lo = 0, hi = 0;
-    for (uint32_t i = 0; i < count; ++i)
+    for (uint32_t i = 0; i < count; ++i) {
         m.airflow[i] = (q_at(t[i] + half, hi) - q_at(t[i] - half, lo)) / (2.0 * half);
+        if (!(std::fabs(m.airflow[i]) < fastest_dynamic_height))
+            m.regime[i] = -1;
+    }
     return m;
 }
 
@@ -178,7 +183,8 @@ double mismatch(const speed_grid& g, const match_samples& m, double offset, uint
         return no_value;
     xx.diagonal().array() += 1e-9; // a regime without samples fits nothing
     const vector4 fit = xx.selfadjointView<Eigen::Lower>().ldlt().solve(xd);
-    return std::max(0.0, dd - fit.dot(xd)) / used;
+    const double rest = dd - fit.dot(xd); // NaN or infinite from values no logger writes: no judgement
+    return std::isfinite(rest) ? std::max(0.0, rest) / used : no_value;
 }
 
 // The offset in [from, to] (step) with the smallest mismatch; NaN when none judges.

@@ -102,7 +102,9 @@ def scenario(t: Test):
 
     tree, _ = app.wait_tree(at_end, "the player and the video to reach the end", timeout=60)
     playing = [(v, vt) for name, v, vt, _ in seen if name == "pause"]
-    t.check(len(playing) >= 2, f"'video time' read while playing ({len(playing)} times)")
+    # A sanitizer build walks the tree slowly: one reading while playing may
+    # be all there is before the end.
+    t.check(len(playing) >= 1, f"'video time' read while playing ({len(playing)} times)")
     # The reader takes the slider's value and then the label's text while
     # both move, and a busy machine can make the walk of the tree slow: the
     # label's time lies between this reading's slider and the next one's
@@ -111,8 +113,9 @@ def scenario(t: Test):
     bracketed = [(v, vt, sliders[i + 1]) for i, (name, v, vt, _) in enumerate(seen[:-1]) if name == "pause"]
     t.check(all(v - 500 <= vt * 1000 <= after + 500 for v, vt, after in bracketed),
             f"the video with the slider while playing: {bracketed}")
-    t.check(playing == sorted(playing), f"the video time runs forward: {playing}")
     _, last_slider, last_video, high = seen[-1]
+    run = playing + [(last_slider, last_video)]
+    t.check(run == sorted(run), f"the video time runs forward: {run}")
     t.check(abs(last_video * 1000 - high) < 1.5, f"at the end the video shows the slider's end "
                                                   f"({last_video} s at {high} ms)")
     s.screenshot("played")

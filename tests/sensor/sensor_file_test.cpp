@@ -293,6 +293,16 @@ TEST(SensorLink, MatchesTheClockAndRefusesWhatItCannotConfirm)
         EXPECT_DOUBLE_EQ(there.utc_start, link.utc_start);
     }
 
+    // A sample no logger writes (a velD of 1e300 m/s) leaves the match alone.
+    {
+        std::vector<gps_point> absurd = s.sim.samples;
+        absurd[count / 2].vel_ltp[2] = 1e300;
+        sensor_link odd;
+        sensor_link_track(absurd.data(), count, r.file, odd, &err);
+        ASSERT_EQ(err, nullptr) << err;
+        EXPECT_NEAR(odd.offset, link.offset, 0.02);
+    }
+
     // TIME rows on GPS time are 18 s off: refused.
     so.gps_time = true;
     session g = fly(7, so);
