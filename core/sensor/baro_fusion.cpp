@@ -161,7 +161,7 @@ void baro_fuse(
 {
     *err = nullptr;
     out = baro_fusion {};
-    if (count == 0 || link.track_time.size() != count) {
+    if (count == 0 || link.track_time.size() != count || link.regime.size() != count) {
         *err = errmsg("barometric height estimate failed");
         return;
     }
@@ -187,10 +187,9 @@ void baro_fuse(
         p(k, k) = prior[k] * prior[k];
 
     // Until the canopy opens the barometer's offset and coefficient walk fast.
-    const std::vector<flight_regime> regimes = flight_regimes(track, t, count);
     std::vector<bool> unflown(count);
     for (uint32_t i = 0; i < count; ++i)
-        unflown[i] = regimes[i] == flight_regime::aircraft || regimes[i] == flight_regime::freefall;
+        unflown[i] = link.regime[i] == flight_regime::aircraft || link.regime[i] == flight_regime::freefall;
     for (uint32_t i = 0; i < count; ++i) {
         const gps_point& g = track[i];
         if (i > 0) {

@@ -109,21 +109,21 @@ struct match_samples {
     const std::vector<double>* time = nullptr; // s since the first sample
     std::vector<double> climb; // m/s, -velD
     std::vector<double> airflow; // m/s, the change of V^2 / 2g over the barometer speed's second
-    std::vector<int8_t> regime; // the airflow coefficient's index (0 to 2); -1: left out
+    std::vector<int8_t> regime; // the airflow coefficient's index (0 to 2); -1: left out, or no airflow known
 };
 
-match_samples make_match_samples(const gps_point* track, const std::vector<double>& t, uint32_t count)
+match_samples make_match_samples(
+    const gps_point* track, const std::vector<double>& t, const std::vector<flight_regime>& regimes)
 {
+    const auto count = static_cast<uint32_t>(t.size());
     match_samples m;
     m.time = &t;
     m.climb.resize(count);
     m.airflow.assign(count, no_value);
     m.regime.assign(count, 2);
-    const std::vector<flight_regime> regimes = flight_regimes(track, t, count);
-    double exit_seen = no_value;
-    for (uint32_t i = 0; i < count && !std::isfinite(exit_seen); ++i)
-        if (regimes[i] == flight_regime::freefall)
-            exit_seen = t[i];
+    const auto first = std::find(regimes.begin(), regimes.end(), flight_regime::freefall);
+    const double exit_seen
+        = first != regimes.end() ? t[static_cast<size_t>(first - regimes.begin())] : no_value;
     std::vector<double> q(count);
     for (uint32_t i = 0; i < count; ++i) {
         const vec3& v = track[i].vel_ltp;
@@ -169,7 +169,7 @@ double mismatch(const speed_grid& g, const match_samples& m, double offset, uint
     const uint32_t count = static_cast<uint32_t>(t.size());
     for (uint32_t i = 0; i < count; i += stride) {
         const double d = g.at(t[i] - offset) - m.climb[i];
-        if (m.regime[i] < 0 || !std::isfinite(d) || !std::isfinite(m.airflow[i]))
+        if (m.regime[i] < 0 || !std::isfinite(d))
             continue;
         vector4 x = vector4::Zero(); // the climb rate, then the airflow term of the sample's regime
         x(0) = m.climb[i];
@@ -315,7 +315,8 @@ void sensor_link_track(
 
     // Coarse search on every fourth sample, then finer around the best.
     const speed_grid grid = make_speed_grid(out.baro_time, out.baro_height);
-    const match_samples m = make_match_samples(track, out.track_time, count);
+    out.regime = flight_regimes(track, out.track_time, count);
+    const match_samples m = make_match_samples(track, out.track_time, out.regime);
     double offset = best_offset(grid, m, -search_range, search_range, 0.25, 4);
     if (std::isfinite(offset))
         offset = best_offset(grid, m, offset - 0.3, offset + 0.3, 0.02, 1);

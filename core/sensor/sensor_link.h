@@ -31,16 +31,6 @@
 #include "core/sensor/sensor_file.h"
 #include "core/track/gps_point.h"
 
-struct sensor_link {
-    double utc_start = 0; // s since 1970 (true UTC) of the track's first sample
-    double offset = 0; // s added to the TIME rows' mapping (the matched offset)
-    double match = 0; // m/s, RMS of barometric minus GPS vertical speed at the offset
-    double match_shifted = 0; // m/s, the same at the offset moved by 18 s (the better side)
-    std::vector<double> track_time; // s since the first sample, per track sample (true UTC)
-    std::vector<double> baro_time; // s since the track's first sample, per BARO row
-    std::vector<double> baro_height; // m, standard-atmosphere height of each BARO row
-};
-
 // What the logger is doing at each track sample, as the GPS velocities tell:
 // in the aircraft (before the exit), in freefall (from a downward
 // acceleration of over 6 m/s^2 more than 500 m above the landing until the
@@ -50,6 +40,17 @@ struct sensor_link {
 enum class flight_regime : uint8_t { aircraft, freefall, opening, canopy };
 std::vector<flight_regime> flight_regimes(
     const gps_point* track, const std::vector<double>& time, uint32_t count);
+
+struct sensor_link {
+    double utc_start = 0; // s since 1970 (true UTC) of the track's first sample
+    double offset = 0; // s added to the TIME rows' mapping (the matched offset)
+    double match = 0; // m/s, RMS of barometric minus GPS vertical speed at the offset
+    double match_shifted = 0; // m/s, the same at the offset moved by 18 s (the better side)
+    std::vector<double> track_time; // s since the first sample, per track sample (true UTC)
+    std::vector<flight_regime> regime; // per track sample
+    std::vector<double> baro_time; // s since the track's first sample, per BARO row
+    std::vector<double> baro_height; // m, standard-atmosphere height of each BARO row
+};
 
 // Longest stretch of the track (s) that may lack barometer rows at either end.
 constexpr double sensor_cover_slack = 30.0;

@@ -42,6 +42,17 @@ bool is_grey(uint32_t c)
     return c != white && c != black;
 }
 
+// A plot with every text: title, axis labels and tick labels up to "120000".
+std::unique_ptr<plot> labelled_plot()
+{
+    auto p = plot_new();
+    p->title = "dive speed";
+    p->x_label = "height (feet)";
+    p->y_label = "speed (mph)";
+    plot_add_series(*p, make_series(style_line, 0xff0000, { { -2000, 0 }, { 120000, 95 } }));
+    return p;
+}
+
 } // namespace
 
 TEST(plot_layout, no_series_gives_0_to_100_widened_and_rounded_to_half_steps)
@@ -377,11 +388,7 @@ TEST(plot_render, every_style_draws_and_unknown_styles_draw_nothing)
 // one nothing changes.
 TEST(plot_layout, legible_texts_shrink_the_area_and_thin_the_labels)
 {
-    auto p = plot_new();
-    p->title = "dive speed";
-    p->x_label = "height (feet)";
-    p->y_label = "speed (mph)";
-    plot_add_series(*p, make_series(style_line, 0xff0000, { { -2000, 0 }, { 120000, 95 } }));
+    const auto p = labelled_plot();
     const plot_render_options legible { 9 };
     struct {
         int width, height; // of the whole surface, 3x3 cells
@@ -417,12 +424,7 @@ TEST(plot_layout, legible_texts_shrink_the_area_and_thin_the_labels)
 // matches one made on a fresh thread, pixel for pixel.
 TEST(plot_render, reused_text_measurements_draw_as_fresh_ones)
 {
-    auto p = plot_new();
-    p->title = "swoop speed";
-    p->x_label = "distance (feet)";
-    p->y_label = "speed (mph)";
-    plot_add_series(*p, make_series(style_line, 0x0000ff, { { -300, 20 }, { 900, 61 } }));
-    const plot_render_options legible { 11 };
+    const auto p = labelled_plot();
     auto draw = [&](int scale, bool rotate, double font) {
         canvas c(600 * scale, 450 * scale);
         cairo_surface_set_device_scale(c.surface.get(), scale, scale);
@@ -435,16 +437,16 @@ TEST(plot_render, reused_text_measurements_draw_as_fresh_ones)
             data, data + cairo_image_surface_get_stride(c.surface.get()) * 450 * scale);
     };
     std::vector<unsigned char> fresh;
-    std::thread([&] { fresh = draw(1, false, legible.min_font_size); }).join();
+    std::thread([&] { fresh = draw(1, false, 11); }).join();
 
-    draw(2, false, legible.min_font_size);
-    draw(1, true, legible.min_font_size);
+    draw(2, false, 11);
+    draw(1, true, 11);
     draw(1, false, 7);
     cairo_surface_ptr pdf(cairo_pdf_surface_create_for_stream(
         [](void*, const unsigned char*, unsigned int) { return CAIRO_STATUS_SUCCESS; }, nullptr, 600, 450));
     cairo_context_ptr cr(cairo_create(pdf.get()));
-    plot_render(cr.get(), p.get(), 0, legible);
-    EXPECT_EQ(draw(1, false, legible.min_font_size), fresh);
+    plot_render(cr.get(), p.get(), 0, plot_render_options { 11 });
+    EXPECT_EQ(draw(1, false, 11), fresh);
 }
 
 // A view draws its own ranges with steps for them, and the series stop at

@@ -343,8 +343,7 @@ TEST(SensorLink, TheMatchDoesNotLeanWithTheAirflowCoefficient)
             if (j > 0)
                 continue;
             // The regimes the match and the estimate go by, against the jump's truth.
-            const std::vector<flight_regime> regimes
-                = flight_regimes(s.sim.samples.data(), link.track_time, count);
+            const std::vector<flight_regime>& regimes = link.regime;
             for (uint32_t i = 0; i < count; ++i) {
                 const int64_t at = s.sim.samples[i].time;
                 const int64_t exit = s.sim.truth.plane_exit_time, open = s.sim.truth.deployment_time;
